@@ -1,0 +1,49 @@
+// replier: the answering half of a console chat over UDP.
+//
+// Binds UDP port 1234 of the compiled-in server address, then for ever: waits for a datagram,
+// prints the line it carries, asks the operator for a reply line and sends it back to whoever
+// sent that datagram. Run it first, then `asker` (its partner) in another terminal.
+// Ends with status 1 at end of input; aborts with a report on any failed socket call.
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "chat_wire.h"
+#include "line_read.h"
+#include "report_failure.h"
+
+int main() {
+    const int sock = socket(AF_INET, SOCK_DGRAM, kUdpProtocol);
+    if (sock < 0) report_failure("socket creation in server failed .... ! \n");
+
+    // The address record names our own address for the bind, then the latest sender.
+    sockaddr_in address = chat_server_address();
+    socklen_t length = sizeof address;
+    if (bind(sock, reinterpret_cast<sockaddr*>(&address), length) < 0)
+        report_failure("binding failed...! \n");
+
+    char* buffer = static_cast<char*>(std::calloc(1, kChatBufferSize));
+    if (buffer == nullptr) {
+        std::perror("allocating memory for buffer dynamically - failed \n");
+        std::exit(1);
+    }
+
+    for (;;) {
+        if (recvfrom(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&address),
+                     &length) < 0)
+            report_failure("receiving request in server failed...! \n");
+        print_chat_text(buffer);
+        std::printf("Enter the data : \t");
+        std::fflush(stdout);
+
+        if (!read_line(buffer, kChatBufferSize, stdin)) {
+            std::perror("Entering the data failed \n");
+            std::exit(1);
+        }
+        clear_filler(buffer);
+        if (sendto(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&address),
+                   sizeof address) < 0)
+            report_failure("Sending information to client failed...! \n");
+    }
+}

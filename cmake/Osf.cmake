@@ -1,0 +1,36 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# osf_gtest(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
+#           [RESOURCE_LOCK <lock>] [TIMEOUT <seconds>])
+# A GoogleTest executable linked with the test harness; each case becomes one CTest test.
+function(osf_gtest name)
+  cmake_parse_arguments(T "" "RESOURCE_LOCK;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE osf_harness GTest::gtest_main ${T_LIBS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 60)
+  endif()
+  set(props TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    list(JOIN T_LABELS "\\;" labels)
+    list(APPEND props LABELS "${labels}")
+  endif()
+  if(T_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 PROPERTIES ${props})
+endfunction()
+
+# osf_program_path(<target> <test-target> <macro>): lets a test find a built program as the
+# string macro <macro>, e.g. REPLIER_PATH.
+function(osf_program_path program test macro)
+  target_compile_definitions(${test} PRIVATE ${macro}="$<TARGET_FILE:${program}>")
+  add_dependencies(${test} ${program})
+endfunction()
+
+# osf_install_programs(<targets...>): installs programs into bin/ and records them, so that
+# the install test checks each one lands there as an executable of this tree's architecture.
+function(osf_install_programs)
+  install(TARGETS ${ARGN} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set_property(GLOBAL APPEND PROPERTY OSF_INSTALLED_PROGRAMS ${ARGN})
+endfunction()

@@ -1,0 +1,15 @@
+#include "report_failure.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+void report_failure(const char* message, std::source_location where) noexcept {
+    // Take the error number before anything (even flushing stdout) can change it.
+    const int error = errno;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s at \"%s\":%d: %s\n", message, where.file_name(),
+                 static_cast<int>(where.line()), std::strerror(error));
+    std::abort();
+}

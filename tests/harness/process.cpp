@@ -1,0 +1,286 @@
+#include "process.h"
+
+#include <elf.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace osf::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void close_fd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+// Reads once from s.fd into s.pending, waiting at most `wait`. Returns false if nothing came.
+bool fill(Stream& s, milliseconds wait) {
+    if (s.eof || s.fd < 0) return false;
+    pollfd p{s.fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(wait.count()));
+    if (ready <= 0) return false;
+    char chunk[4096];
+    const ssize_t n = ::read(s.fd, chunk, sizeof chunk);
+    if (n <= 0) {  // end of file, or EIO on a pty whose other side has closed
+        s.eof = true;
+        return false;
+    }
+    s.pending.append(chunk, static_cast<size_t>(n));
+    return true;
+}
+
+milliseconds left_until(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? left : milliseconds{0};
+}
+
+}  // namespace
+
+Child::Child(Child&& other) noexcept { *this = std::move(other); }
+
+Child& Child::operator=(Child&& other) noexcept {
+    std::swap(pid, other.pid);
+    std::swap(in, other.in);
+    std::swap(out, other.out);
+    std::swap(err, other.err);
+    std::swap(status, other.status);
+    std::swap(reaped, other.reaped);
+    return *this;
+}
+
+Child::~Child() {
+    if (pid > 0 && !reaped) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    close_fd(in);
+    close_fd(out.fd);
+    close_fd(err.fd);
+}
+
+void Child::write(std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(in, text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        ASSERT_GT(n, 0) << "writing to the child's input: " << std::strerror(errno);
+        text.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+void Child::close_input() {
+    if (in >= 0 && in == out.fd) {
+        // On a pseudo-terminal, end of input is the EOF character at the start of a line.
+        const char eof_char = 4;
+        write(std::string_view(&eof_char, 1));
+        return;
+    }
+    close_fd(in);
+}
+
+std::string Child::read_until(Stream& s, std::string_view needle, milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const size_t at = s.pending.find(needle);
+        if (at != std::string::npos) {
+            std::string head = s.pending.substr(0, at + needle.size());
+            s.pending.erase(0, at + needle.size());
+            return head;
+        }
+        if (s.eof || Clock::now() >= deadline) break;
+        fill(s, left_until(deadline));
+    }
+    ADD_FAILURE() << "waited in vain for \"" << needle << "\"; got \"" << s.pending << "\""
+                  << (s.eof ? " and end of file" : " before the time limit");
+    return std::exchange(s.pending, {});
+}
+
+std::string Child::read_to_eof(Stream& s, milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!s.eof && Clock::now() < deadline) fill(s, left_until(deadline));
+    EXPECT_TRUE(s.eof) << "no end of file in time; got \"" << s.pending << "\"";
+    return std::exchange(s.pending, {});
+}
+
+std::string Child::read_for(Stream& s, milliseconds window) {
+    const auto deadline = Clock::now() + window;
+    while (!s.eof && Clock::now() < deadline) fill(s, left_until(deadline));
+    return std::exchange(s.pending, {});
+}
+
+int Child::wait(milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!reaped) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            reaped = true;
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            ADD_FAILURE() << "child " << pid << " did not end in time; killed";
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            reaped = true;
+            return -1;
+        }
+        ::usleep(2000);
+    }
+    return status;
+}
+
+bool Child::ended() {
+    if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) reaped = true;
+    return reaped;
+}
+
+Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
+    Child child;
+    int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
+    int master = -1;
+    std::string slave_name;
+    if (options.pty) {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
+            return child;
+        }
+        slave_name = ::ptsname(master);
+    } else if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return child;
+    }
+    if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return child;
+    }
+
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (options.pty) {
+            ::setsid();
+            const int slave = ::open(slave_name.c_str(), O_RDWR);
+            if (slave < 0) ::_exit(127);
+            termios t{};
+            if (::tcgetattr(slave, &t) == 0) {
+                t.c_lflag &= ~static_cast<tcflag_t>(ECHO);  // what the test types is not echoed
+                t.c_oflag &= ~static_cast<tcflag_t>(ONLCR); // output bytes arrive unchanged
+                ::tcsetattr(slave, TCSANOW, &t);
+            }
+            ::dup2(slave, 0);
+            ::dup2(slave, 1);
+            if (slave > 2) ::close(slave);
+        } else {
+            ::dup2(in_pipe[0], 0);
+            ::dup2(out_pipe[1], 1);
+        }
+        ::dup2(err_pipe[1], 2);
+        for (const auto& e : options.env) ::putenv(const_cast<char*>(e.c_str()));
+        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(127);
+        ::signal(SIGPIPE, SIG_DFL);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return child;
+    }
+    child.pid = pid;
+    if (options.pty) {
+        child.in = master;
+        child.out.fd = master;
+    } else {
+        ::close(in_pipe[0]);
+        ::close(out_pipe[1]);
+        child.in = in_pipe[1];
+        child.out.fd = out_pipe[0];
+    }
+    ::close(err_pipe[1]);
+    child.err.fd = err_pipe[0];
+    // A child that dies must not kill the test with SIGPIPE when the test writes to it.
+    ::signal(SIGPIPE, SIG_IGN);
+    return child;
+}
+
+Result run(const std::vector<std::string>& argv, std::string_view input, milliseconds timeout,
+           const SpawnOptions& options) {
+    Child child = spawn(argv, options);
+    Result result;
+    if (child.pid <= 0) return result;
+    child.write(input);
+    child.close_input();
+    // Read both streams together so that neither pipe fills up and blocks the child.
+    const auto deadline = Clock::now() + timeout;
+    while ((!child.out.eof || !child.err.eof) && Clock::now() < deadline) {
+        pollfd p[2] = {{child.out.eof ? -1 : child.out.fd, POLLIN, 0},
+                       {child.err.eof ? -1 : child.err.fd, POLLIN, 0}};
+        if (::poll(p, 2, static_cast<int>(left_until(deadline).count())) <= 0) continue;
+        if (p[0].revents) fill(child.out, milliseconds{0});
+        if (p[1].revents) fill(child.err, milliseconds{0});
+    }
+    result.status = child.wait(left_until(deadline) + milliseconds{100});
+    result.out = std::move(child.out.pending);
+    result.err = std::move(child.err.pending);
+    return result;
+}
+
+bool exited_with(int status, int code) {
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
+
+bool killed_by(int status, int signal) {
+    return status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == signal;
+}
+
+std::string describe_status(int status) {
+    if (status == -1) return "no status (killed after the time limit)";
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("signal ") + ::strsignal(WTERMSIG(status));
+    return "wait status " + std::to_string(status);
+}
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/osfacets-test-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    if (made == nullptr) {
+        ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
+        return;
+    }
+    path = made;
+}
+
+TempDir::~TempDir() {
+    if (path.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string elf_kind(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    unsigned char ident[EI_NIDENT + 4] = {};
+    if (!file.read(reinterpret_cast<char*>(ident), sizeof ident)) return "";
+    if (std::memcmp(ident, ELFMAG, SELFMAG) != 0) return "";
+    // e_machine follows e_type right after e_ident in both classes (little-endian x86).
+    const unsigned machine = ident[EI_NIDENT + 2] | (ident[EI_NIDENT + 3] << 8);
+    std::string kind = ident[EI_CLASS] == ELFCLASS32 ? "ELF32" : "ELF64";
+    if (machine == EM_386) return kind + " i386";
+    if (machine == EM_X86_64) return kind + " x86-64";
+    return kind + " machine " + std::to_string(machine);
+}
+
+}  // namespace osf::test

@@ -1,0 +1,91 @@
+// Test harness: run a real program with pipes (or a pseudo-terminal) on its standard streams,
+// talk to it, and read what it writes with a time limit on every read, so that a program that
+// hangs fails its test instead of hanging the suite.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace osf::test {
+
+using std::chrono::milliseconds;
+inline constexpr milliseconds kDefaultTimeout{10000};
+
+// One output stream of a child, with the bytes read from it but not yet handed out.
+struct Stream {
+    int fd = -1;
+    std::string pending;
+    bool eof = false;
+};
+
+struct SpawnOptions {
+    bool pty = false;                // stdin and stdout on a pseudo-terminal instead of pipes
+    std::vector<std::string> env;    // extra NAME=value entries
+    std::string cwd;                 // working directory, if not empty
+};
+
+// A running child. Its destructor kills it (SIGKILL) if it still runs, and reaps it.
+struct Child {
+    pid_t pid = -1;
+    int in = -1;  // write end of the child's standard input
+    Stream out;   // the child's standard output (the terminal, with pty)
+    Stream err;   // the child's standard error
+    int status = -1;  // wait status once reaped
+    bool reaped = false;
+
+    Child() = default;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    Child(Child&& other) noexcept;
+    Child& operator=(Child&& other) noexcept;
+    ~Child();
+
+    void write(std::string_view text);  // to standard input, all of it
+    void close_input();                 // end of input for the child
+
+    // Bytes up to and including the first `needle`; fails the test if it does not come in time.
+    std::string read_until(Stream& s, std::string_view needle,
+                           milliseconds timeout = kDefaultTimeout);
+    // Everything up to end of file (or what came before the timeout, which fails the test).
+    std::string read_to_eof(Stream& s, milliseconds timeout = kDefaultTimeout);
+    // Whatever arrives within `window`; no failure if nothing does.
+    std::string read_for(Stream& s, milliseconds window);
+
+    // Waits for the child to end; on timeout kills it and fails the test. Returns the wait status.
+    int wait(milliseconds timeout = kDefaultTimeout);
+    // True if the child has ended by now (reaps it).
+    bool ended();
+};
+
+Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+
+// Runs a program to completion with `input` on its standard input.
+struct Result {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+Result run(const std::vector<std::string>& argv, std::string_view input,
+           milliseconds timeout = kDefaultTimeout, const SpawnOptions& options = {});
+
+bool exited_with(int status, int code);
+bool killed_by(int status, int signal);
+std::string describe_status(int status);
+
+// A temporary directory removed with everything in it at the end of its scope.
+struct TempDir {
+    std::string path;
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+};
+
+// The ELF class and machine of a file: "ELF32 i386", "ELF64 x86-64", or "" if not ELF.
+std::string elf_kind(const std::string& path);
+
+}  // namespace osf::test
