@@ -20,6 +20,14 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "deps: installing:$missing"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-# shellcheck disable=SC2086
-apt-get install -y -qq --no-install-recommends $missing
+# Another apt run may hold the package lock for a while: wait for it rather than fail.
+for attempt in 1 2 3 4 5 6 7 8 9 10; do
+    # shellcheck disable=SC2086
+    if apt-get -o DPkg::Lock::Timeout=120 update -qq &&
+        apt-get -o DPkg::Lock::Timeout=120 install -y -qq --no-install-recommends $missing; then
+        exit 0
+    fi
+    echo "deps: apt-get failed (attempt $attempt); retrying" >&2
+    sleep 10
+done
+exit 1
