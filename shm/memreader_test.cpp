@@ -109,6 +109,21 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
     }
 }
 
+// An object of 2 GiB or more (sparse: it takes no memory) still has its size read.
+TEST(MemReader, ReadsTheMessageAtTheStartOfAHugeObject) {
+    CleanObject clean;
+    write_object("small message in a huge object" + std::string(1, '\0'));
+    const int fd = ::shm_open(kName, O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{3} << 30), 0) << std::strerror(errno);
+    ::close(fd);
+    const Result r = run_reader();
+    EXPECT_EQ(r.out, printed("small message in a huge object"));
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(exited_with(r.status, 0)) << describe_status(r.status);
+    EXPECT_FALSE(object_exists());
+}
+
 TEST(MemReader, MissingObjectIsReportedAsEmptyAndNotLeftBehind) {
     CleanObject clean;
     const Result r = run_reader();
