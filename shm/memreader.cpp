@@ -55,7 +55,8 @@ int main() {
     void* mapped = mmap(nullptr, kMappedBytes, PROT_READ, MAP_SHARED, fd, 0);
     if (mapped == MAP_FAILED) report_failure("mapping failed ....! \n");
 
-    const int status = print_message(static_cast<const char*>(mapped), readable_bytes(object.st_size));
+    const int status =
+        print_message(static_cast<const char*>(mapped), readable_bytes(object.st_size));
 
     if (munmap(mapped, kMappedBytes) < 0) report_failure("Unmapping failed....! \n");
     if (shm_unlink(kObjectName) < 0) report_failure("unlink failed \n");

@@ -70,10 +70,10 @@ constexpr char kEmpty[] = "memreader: \"/shared\" is empty: there is no message 
 
 struct Shape {
     const char* name;
-    std::string object;    // the object's bytes, all of them
-    std::string out;       // expected standard output
-    std::string err;       // expected standard error
-    int status;            // expected exit status
+    std::string object;  // the object's bytes, all of them
+    std::string out;     // expected standard output
+    std::string err;     // expected standard error
+    int status;          // expected exit status
 };
 
 // One object of each shape, read once: the bounded text, the right status, and no object left.
@@ -82,8 +82,8 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
     const Shape shapes[] = {
         {"short message", "hello, shared memory" + std::string(1, '\0'),
          printed("hello, shared memory"), "", 0},
-        {"8191 characters, the zero in the last mapped byte", long_text + '\0',
-         printed(long_text), "", 0},
+        {"8191 characters, the zero in the last mapped byte", long_text + '\0', printed(long_text),
+         "", 0},
         {"8191 characters in a 16 KiB object", long_text + '\0' + std::string(8192, 'z'),
          printed(long_text), "", 0},
         {"3-byte object \"hi\" and its zero (the map is larger)", std::string("hi\0", 3),
@@ -157,8 +157,8 @@ TEST(MemReader, ObjectItMayNotOpenIsReportedThroughTheFailureReport) {
     const std::string secret = "for root only" + std::string(1, '\0');
     write_object(secret, 0600);
 
-    const Result r = run_reader(
-        {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+    const Result r =
+        run_reader({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(killed_by(r.status, SIGABRT)) << describe_status(r.status) << "\n" << r.err;
     const std::string head = "shared memory is not opened \n at \"shm/memreader.cpp\":";

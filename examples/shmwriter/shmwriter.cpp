@@ -43,7 +43,8 @@ void store(const std::string& line) {
 
 int main(int argc, char** argv) {
     if (argc > 2) {
-        std::fprintf(stderr, "usage: shmwriter [line]   (without a line: one from standard input)\n");
+        std::fprintf(stderr,
+                     "usage: shmwriter [line]   (without a line: one from standard input)\n");
         return 2;
     }
     std::string line;
