@@ -1,0 +1,72 @@
+// shmwriter: leaves one line in the POSIX shared-memory object "/shared" for memreader (its
+// partner, shm/memreader) to read once.
+//
+// Run as `shmwriter "some text"`, or `shmwriter` and type the line (it reads one line of
+// standard input, the newline dropped). Creates "/shared" (or empties the one there), sizes it
+// to the line and its terminating zero, and stores both at its start through a shared mapping.
+// The line may hold at most 8191 characters, so that its zero falls within the 8192 bytes the
+// reader maps. An example partner: failures are reported with perror and status 1.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+constexpr char kObjectName[] = "/shared";
+constexpr std::size_t kLongestLine = 8191;
+
+[[noreturn]] void fail(const char* what) {
+    std::perror(what);
+    std::exit(1);
+}
+
+// Creates "/shared" holding exactly `line` and its zero byte.
+void store(const std::string& line) {
+    const std::size_t size = line.size() + 1;
+    const int fd = shm_open(kObjectName, O_RDWR | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) fail("shmwriter: shm_open");
+    if (ftruncate(fd, static_cast<off_t>(size)) < 0) fail("shmwriter: ftruncate");
+    void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) fail("shmwriter: mmap");
+    std::memcpy(mapped, line.c_str(), size);  // the text and its terminating zero
+    if (munmap(mapped, size) < 0) fail("shmwriter: munmap");
+    if (close(fd) < 0) fail("shmwriter: close");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2) {
+        std::fprintf(stderr,
+                     "usage: shmwriter [line]   (without a line: one from standard input)\n");
+        return 2;
+    }
+    std::string line;
+    if (argc == 2) {
+        line = argv[1];
+    } else {
+        if (isatty(STDIN_FILENO)) {
+            std::printf("Line for \"%s\": ", kObjectName);
+            std::fflush(stdout);
+        }
+        if (!std::getline(std::cin, line)) {
+            std::fprintf(stderr, "shmwriter: no line on standard input\n");
+            return 1;
+        }
+    }
+    if (line.size() > kLongestLine) {
+        std::fprintf(stderr,
+                     "shmwriter: the line has %zu characters; the reader takes at most %zu\n",
+                     line.size(), kLongestLine);
+        return 1;
+    }
+    store(line);
+    std::printf("stored %zu characters and a zero byte in \"%s\"\n", line.size(), kObjectName);
+    return 0;
+}
