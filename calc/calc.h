@@ -28,5 +28,6 @@ int divi(int a, int b) CALC_NOEXCEPT; /* a / b, truncated toward zero; b must no
 #ifdef __cplusplus
 }
 #endif
+#undef CALC_NOEXCEPT
 
 #endif
