@@ -46,8 +46,8 @@ expect_equal "libcalc's defined dynamic symbols" \
     "$(nm -D --defined-only "$lib" | awk '{print $NF}' | sort | tr '\n' ' ')" "dif divi mul sum "
 
 # The objects: relocatable i386, each holding its own functions, none needing the C++ runtime.
-for spec in "addmul:mul sum " "subdiv:dif divi " "numcheck:numcheck "; do
-    unit=${spec%%:*}
+for entry in "addmul:mul sum " "subdiv:dif divi " "numcheck:numcheck "; do
+    unit=${entry%%:*}
     obj=$P/lib/osfacets/$unit.o
     if [ ! -f "$obj" ]; then bad "lib/osfacets/$unit.o is missing"; continue; fi
     case "$(file -b "$obj")" in
@@ -55,7 +55,7 @@ for spec in "addmul:mul sum " "subdiv:dif divi " "numcheck:numcheck "; do
         *) bad "$unit.o is '$(file -b "$obj")'" ;;
     esac
     expect_equal "$unit.o global definitions" \
-        "$(nm -g --defined-only "$obj" | awk '{print $NF}' | sort | tr '\n' ' ')" "${spec#*:}"
+        "$(nm -g --defined-only "$obj" | awk '{print $NF}' | sort | tr '\n' ' ')" "${entry#*:}"
     cxx=$(nm -u "$obj" | awk '{print $NF}' | grep -E '^(_Z|__cxa|__gxx|_Unwind|__dynamic_cast)' || true)
     [ -z "$cxx" ] && ok "$unit.o needs no C++ runtime" || bad "$unit.o needs: $cxx"
 done
