@@ -1,0 +1,89 @@
+#!/bin/bash
+# check_calc_package.sh BUILD_DIR: installs the i386 tree into a scratch prefix, moves it
+# elsewhere (calc.pc must find its prefix from its own place), and checks the calc package the
+# way an outside C program meets it:
+#   - libcalc.so.1.0.0 with its links and SONAME libcalc.so.1, defining exactly sum, mul, dif
+#     and divi, and needing nothing of the C++ runtime;
+#   - addmul.o, subdiv.o and numcheck.o as i386 relocatable objects holding their functions;
+#   - calc_client.c built with gcc -m32 $(pkg-config --cflags --libs calc) and, separately,
+#     statically from the three objects: both runs print the expected results.
+set -euo pipefail
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d /tmp/osfacets-calc-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+
+fail=0
+ok() { echo "ok: $*"; }
+bad() { echo "FAIL: $*"; fail=1; }
+# expect_equal WHAT ACTUAL EXPECTED
+expect_equal() {
+    if [ "$2" = "$3" ]; then ok "$1: $2"; else bad "$1: got '$2', expected '$3'"; fi
+}
+
+cmake --install "$build" --prefix "$scratch/installed" >/dev/null
+mv "$scratch/installed" "$scratch/moved"
+P=$scratch/moved
+
+# The library, its links and its dynamic section.
+[ -f "$P/lib/libcalc.so.1.0.0" ] && [ ! -L "$P/lib/libcalc.so.1.0.0" ] &&
+    ok "lib/libcalc.so.1.0.0 is a file" || bad "lib/libcalc.so.1.0.0 is missing"
+expect_equal "lib/libcalc.so.1 links to" "$(readlink "$P/lib/libcalc.so.1" || true)" libcalc.so.1.0.0
+expect_equal "lib/libcalc.so resolves to" \
+    "$(basename "$(readlink -f "$P/lib/libcalc.so" || true)")" libcalc.so.1.0.0
+lib=$P/lib/libcalc.so.1.0.0
+case "$(file -b "$lib")" in
+    "ELF 32-bit LSB shared object, Intel 80386"*) ok "libcalc is an i386 shared object" ;;
+    *) bad "libcalc is '$(file -b "$lib")'" ;;
+esac
+expect_equal "SONAME" "$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')" libcalc.so.1
+needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+case "$needed" in
+    *libstdc++*|*libgcc_s*) bad "libcalc needs the C++ runtime: $needed" ;;
+    *) ok "libcalc needs no C++ runtime (NEEDED: ${needed:-none})" ;;
+esac
+expect_equal "libcalc's defined dynamic symbols" \
+    "$(nm -D --defined-only "$lib" | awk '{print $NF}' | sort | tr '\n' ' ')" "dif divi mul sum "
+
+# The objects: relocatable i386, each holding its own functions, none needing the C++ runtime.
+for entry in "addmul:mul sum " "subdiv:dif divi " "numcheck:numcheck "; do
+    unit=${entry%%:*}
+    obj=$P/lib/osfacets/$unit.o
+    if [ ! -f "$obj" ]; then bad "lib/osfacets/$unit.o is missing"; continue; fi
+    case "$(file -b "$obj")" in
+        "ELF 32-bit LSB relocatable, Intel 80386"*) ok "$unit.o is an i386 relocatable object" ;;
+        *) bad "$unit.o is '$(file -b "$obj")'" ;;
+    esac
+    expect_equal "$unit.o global definitions" \
+        "$(nm -g --defined-only "$obj" | awk '{print $NF}' | sort | tr '\n' ' ')" "${entry#*:}"
+    cxx=$(nm -u "$obj" | awk '{print $NF}' | grep -E '^(_Z|__cxa|__gxx|_Unwind|__dynamic_cast)' || true)
+    [ -z "$cxx" ] && ok "$unit.o needs no C++ runtime" || bad "$unit.o needs: $cxx"
+done
+for header in calc.h numcheck.h; do
+    [ -f "$P/include/osfacets/$header" ] && ok "include/osfacets/$header" ||
+        bad "include/osfacets/$header is missing"
+done
+
+# The client, built as an outside program would build it, both ways.
+export PKG_CONFIG_LIBDIR=$P/lib/pkgconfig PKG_CONFIG_PATH=
+cflags=(-m32 -std=c99 -pedantic -Wall -Wextra -Werror)
+# shellcheck disable=SC2046
+gcc "${cflags[@]}" -o "$scratch/client-shared" "$here/calc_client.c" "$P/lib/osfacets/numcheck.o" \
+    $(pkg-config --cflags --libs calc)
+gcc "${cflags[@]}" -I"$P/include/osfacets" -o "$scratch/client-static" "$here/calc_client.c" \
+    "$P/lib/osfacets/addmul.o" "$P/lib/osfacets/subdiv.o" "$P/lib/osfacets/numcheck.o"
+readelf -d "$scratch/client-shared" | grep -q 'NEEDED.*\[libcalc\.so\.1\]' &&
+    ok "the pkg-config client needs libcalc.so.1" || bad "the pkg-config client does not need libcalc.so.1"
+readelf -d "$scratch/client-static" | grep -q 'NEEDED.*libcalc' &&
+    bad "the static client needs libcalc" || ok "the static client needs no libcalc"
+
+for kind in shared static; do
+    actual=$(LD_LIBRARY_PATH=$P/lib "$scratch/client-$kind" <"$here/client_input.txt")
+    if [ "$actual" = "$(cat "$here/client_expected.txt")" ]; then
+        ok "the $kind client prints the expected results"
+    else
+        bad "the $kind client's output differs:"
+        diff <(echo "$actual") "$here/client_expected.txt" || true
+    fi
+done
+exit $fail
