@@ -1,7 +1,8 @@
 /* ringhost.c: a host for the circular-list menus. Its main calls ringmenu (in ringmenu.o) and
  * it supplies cir_display, which the deletion menu calls to show the list after each deletion.
  * Run it at a terminal: build/i386/examples/ringhost/ringhost; it reads the menu choices and
- * numbers from standard input and ends when the user answers 'n' or input ends (Ctrl-D).
+ * numbers from standard input and ends when the user answers 'n' or input ends (Ctrl-D),
+ * showing the list as the menus left it.
  * Built as a plain C program: gcc -m32 ringhost.c ringmenu.o.
  */
 #include <stdio.h>
@@ -24,8 +25,10 @@ void cir_display(void) {
     printf(" | size %d, tail %d]", size, end->data);
 }
 
+/* Runs the menus, then shows the list as they left it. */
 int main(void) {
     const int status = ringmenu();
+    cir_display();
     putchar('\n');
     return status;
 }
