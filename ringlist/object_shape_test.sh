@@ -1,9 +1,10 @@
 #!/bin/bash
-# object_shape_test.sh OBJECT: checks that ringmenu.o is what a plain C host can link: one i386
-# relocatable object, defining the list's interface with C names and nothing else global, and
-# needing nothing from the C++ runtime.
+# object_shape_test.sh OBJECT HEADER_DIR HOST_SOURCE: checks that ringmenu.o is what a plain C
+# host can link: one i386 relocatable object, defining the list's interface with C names and
+# nothing else global, needing nothing from the C++ runtime, and linked by the plain command
+# line `gcc -m32 host.c ringmenu.o` into a program that runs.
 set -uo pipefail
-object=$1
+object=$1 headers=$2 host=$3
 fail=0
 
 kind=$(file -b "$object")
@@ -29,5 +30,16 @@ if ! nm -u "$object" | grep -qw cir_display; then
     echo "FAIL: cir_display is not left to the host"
     fail=1
 fi
+scratch=$(mktemp -d /tmp/ringmenu-host-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+if ! gcc -m32 -Wall -Wextra -Werror -I "$headers" "$host" "$object" -o "$scratch/host"; then
+    echo "FAIL: gcc -m32 $(basename "$host") ringmenu.o does not link"
+    fail=1
+elif ! out=$(printf '3\nn\n' | TERM=dumb timeout 10 "$scratch/host") ||
+    [[ "$out" != *"INVALID option enter 1 or 2"* ]]; then
+    echo "FAIL: the host linked by gcc does not run the menus: '$out'"
+    fail=1
+fi
+
 [ $fail -eq 0 ] && echo "ok: $kind; exports: $defined"
 exit $fail
