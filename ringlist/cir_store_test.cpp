@@ -1,5 +1,5 @@
-// Unit tests of the list store, run against ringmenu.o itself (the object a host links), with
-// standard input and output swapped for memory streams around each call.
+// Unit tests of the list store (and of ringmenu's hold on it across calls), run against ringmenu.o
+// itself, the object a host links, with standard input and output swapped for memory streams.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -322,6 +322,29 @@ TEST_F(Store, WalkingPointerNeverKeepsAFreedNode) {
     console("", cir_del_end);  // the last node
     EXPECT_EQ(end, nullptr);
     EXPECT_EQ(c_p, nullptr);
+}
+
+// The list belongs to the process, not to one call of ringmenu: a second call finds it as the
+// first left it, and a call that meets the end of input returns 0 at once, the list intact.
+TEST_F(Store, RingmenuCallsShareTheList) {
+    ::setenv("TERM", "dumb", 1);  // clear prints nothing for a dumb terminal
+    int result = -1;
+    console("1\n2\n5\nn\nn\n", [&] { result = ringmenu(); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ring(), (Values{5}));
+
+    const std::string out = console("1\n2\n6\nn\nn\n", [&] { result = ringmenu(); });
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(out.find(display_text({5}) + "\nEnter the option:"), std::string::npos) << out;
+    EXPECT_EQ(ring(), (Values{5, 6}));
+
+    result = -1;
+    console("1\n2\n", [&] { result = ringmenu(); });  // input ends at the value
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ring(), (Values{5, 6}));
+    console("", [&] { result = ringmenu(); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ring(), (Values{5, 6}));
 }
 
 }  // namespace
