@@ -195,7 +195,8 @@ TEST_F(Store, UnreadableValueInsertsNothingAndIsConsumed) {
 TEST_F(Store, FailedAllocationLeavesTheListUnchanged) {
     fill({1, 2});
     fail_malloc = true;
-    const std::string out = console("5\n6\n7\n", [] { cir_ins_beg(), cir_ins_end(), cir_ins_pos(2); });
+    const std::string out =
+        console("5\n6\n7\n", [] { cir_ins_beg(), cir_ins_end(), cir_ins_pos(2); });
     fail_malloc = false;
     const std::string failed = std::string(kEnter) + "\nout of memory: nothing inserted";
     EXPECT_EQ(out, failed + failed + failed);

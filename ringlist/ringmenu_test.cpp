@@ -96,9 +96,8 @@ TEST(RingMenu, InsertThenDeleteSessionWordForWord) {
         kClear + kInsertMenu + listing({5}) + kOption + kEnter + listing({4, 5}) + kInsertAgain +
         kAnother +
         // deletion menu (no list shown before it), option 2
-        kClear + kTop + kClear + kDeleteMenu + kOption +
-        "\nthe element you are deleting is: 5" + ring({4}) + kDeleteAgain + kAnother +
-        host_end({4});
+        kClear + kTop + kClear + kDeleteMenu + kOption + "\nthe element you are deleting is: 5" +
+        ring({4}) + kDeleteAgain + kAnother + host_end({4});
     EXPECT_EQ(out, expected);
 }
 
@@ -107,7 +106,7 @@ TEST(RingMenu, InsertThenDeleteSessionWordForWord) {
 struct OptionCase {
     const char* name;
     Values before;
-    int menu;  // 1 insert, 2 delete
+    int menu;           // 1 insert, 2 delete
     std::string typed;  // the option and what it asks for
     std::string printed;
     Values after;
@@ -121,15 +120,15 @@ TEST_P(MenuOption, PrintsAndLeavesTheList) {
     const OptionCase& c = GetParam();
     const std::string out =
         session(fill(c.before) + std::to_string(c.menu) + "\n" + c.typed + "n\nn\n");
-    const std::string shown = c.menu == 1 ? listing(c.after) + kInsertAgain
-                                          : ring(c.after) + kDeleteAgain;
+    const std::string shown =
+        c.menu == 1 ? listing(c.after) + kInsertAgain : ring(c.after) + kDeleteAgain;
     const std::string tail = c.printed + shown + kAnother + host_end(c.after);
     const size_t at = out.rfind(kOption);
     ASSERT_NE(at, std::string::npos) << out;
     EXPECT_EQ(out.substr(at + sizeof kOption - 1), tail);
     // The menu of the chosen kind came just before, after a clear.
-    const std::string menu = c.menu == 1 ? std::string(kInsertMenu) + listing(c.before)
-                                         : std::string(kDeleteMenu);
+    const std::string menu =
+        c.menu == 1 ? std::string(kInsertMenu) + listing(c.before) : std::string(kDeleteMenu);
     EXPECT_EQ(out.substr(0, at).rfind(kClear + menu), at - menu.size() - sizeof kClear + 1);
 }
 
@@ -149,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"2_at_end", {1, 2, 3}, 1, "2\n9\n", kEnter, {1, 2, 3, 9}},
         OptionCase{"3_position_2", {1, 2, 3}, 1, "3\n2\n9\n", kPos + kEnter, {1, 9, 2, 3}},
         OptionCase{"3_size_plus_1_appends", {1, 2, 3}, 1, "3\n4\n9\n", kPos + kEnter, {1, 2, 3, 9}},
-        OptionCase{"3_size_goes_after_tail", {1, 2, 3}, 1, "3\n3\n9\n", kPos + kEnter, {1, 2, 3, 9}},
+        OptionCase{
+            "3_size_goes_after_tail", {1, 2, 3}, 1, "3\n3\n9\n", kPos + kEnter, {1, 2, 3, 9}},
         OptionCase{"3_beyond", {1, 2, 3}, 1, "3\n5\n", kPos + kBeyond, {1, 2, 3}},
         OptionCase{"3_unreadable", {1, 2, 3}, 1, "3\nabc\n", kPos + kNotNumber, {1, 2, 3}},
         OptionCase{"4_before_3", {1, 2, 3}, 1, "4\n3\n9\n", kBefore + kEnter, {1, 9, 2, 3}},
@@ -159,21 +159,26 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"5_after_1", {1, 2, 3}, 1, "5\n1\n9\n", kAfter + kEnter, {1, 9, 2, 3}},
         OptionCase{"5_highest_int", {1, 2, 3}, 1, "5\n2147483647\n", kAfter + kBeyond, {1, 2, 3}},
         OptionCase{"6_before_2", {1, 2, 3}, 1, "6\n2\n9\n", kNumBefore + kEnter, {1, 9, 2, 3}},
-        OptionCase{"6_before_head_appends", {1, 2, 3}, 1, "6\n1\n9\n", kNumBefore + kEnter,
-                   {1, 2, 3, 9}},
+        OptionCase{
+            "6_before_head_appends", {1, 2, 3}, 1, "6\n1\n9\n", kNumBefore + kEnter, {1, 2, 3, 9}},
         OptionCase{"6_not_found", {1, 2, 3}, 1, "6\n5\n", kNumBefore + kNotFound, {1, 2, 3}},
         OptionCase{"7_after_2", {1, 2, 3}, 1, "7\n2\n9\n", kNumAfter + kEnter, {1, 2, 3, 9}},
         OptionCase{"7_after_1", {1, 2, 3}, 1, "7\n1\n9\n", kNumAfter + kEnter, {1, 9, 2, 3}},
-        OptionCase{"7_after_tail_is_head", {1, 2, 3}, 1, "7\n3\n9\n", kNumAfter + kEnter,
-                   {9, 1, 2, 3}},
-        OptionCase{"7_into_empty", {}, 1, "7\n4\n9\n",
-                   kNumAfter + "\nlist is empty to cir_search" + kEnter, {9}},
+        OptionCase{
+            "7_after_tail_is_head", {1, 2, 3}, 1, "7\n3\n9\n", kNumAfter + kEnter, {9, 1, 2, 3}},
+        OptionCase{"7_into_empty",
+                   {},
+                   1,
+                   "7\n4\n9\n",
+                   kNumAfter + "\nlist is empty to cir_search" + kEnter,
+                   {9}},
         OptionCase{"7_not_found", {1, 2, 3}, 1, "7\n5\n", kNumAfter + kNotFound, {1, 2, 3}},
         OptionCase{"8_middle_of_4", {1, 2, 3, 4}, 1, "8\n9\n", kEnter, {1, 2, 9, 3, 4}},
         OptionCase{"8_middle_of_5", {1, 2, 3, 4, 5}, 1, "8\n9\n", kEnter, {1, 2, 3, 9, 4, 5}},
         OptionCase{"9_penultimate", {1, 2, 3}, 1, "9\n9\n", kEnter, {1, 2, 3, 9}},
         OptionCase{"9_into_empty", {}, 1, "9\n9\n", kEnter, {9}},
-        OptionCase{"value_unreadable", {1, 2}, 1, "2\nx7\n", std::string(kEnter) + kNotNumber, {1, 2}},
+        OptionCase{
+            "value_unreadable", {1, 2}, 1, "2\nx7\n", std::string(kEnter) + kNotNumber, {1, 2}},
         OptionCase{"option_10", {1}, 1, "10\n", "\ninvalid option", {1}},
         OptionCase{"option_unreadable", {1}, 1, "two\n", "\ninvalid option", {1}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -196,30 +201,37 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"2_end", kFive, 2, "2\n", kTailGone + "5", {1, 2, 3, 4}},
         OptionCase{"2_empty", {}, 2, "2\n", "\nlinked list is empty to delete", {}},
         OptionCase{"3_position_3", kFive, 2, "3\n3\n", kDelPos + kMidGone + "3", {1, 2, 4, 5}},
-        OptionCase{"3_size_plus_1_is_head", kFive, 2, "3\n6\n", kDelPos + kHeadGone + "1",
-                   {2, 3, 4, 5}},
+        OptionCase{
+            "3_size_plus_1_is_head", kFive, 2, "3\n6\n", kDelPos + kHeadGone + "1", {2, 3, 4, 5}},
         OptionCase{"3_zero_is_tail", kFive, 2, "3\n0\n", kDelPos + kTailGone + "5", {1, 2, 3, 4}},
         OptionCase{"3_invalid", kFive, 2, "3\n7\n", kDelPos + "\ninvalid position", kFive},
         OptionCase{"3_unreadable", kFive, 2, "3\nzz\n",
                    kDelPos + "\nthat is not a number: nothing deleted", kFive},
         OptionCase{"4_before_3", kFive, 2, "4\n3\n", kDelBefore + kMidGone + "2", {1, 3, 4, 5}},
-        OptionCase{"4_before_1_is_tail", kFive, 2, "4\n1\n", kDelBefore + kTailGone + "5",
-                   {1, 2, 3, 4}},
+        OptionCase{
+            "4_before_1_is_tail", kFive, 2, "4\n1\n", kDelBefore + kTailGone + "5", {1, 2, 3, 4}},
         OptionCase{"5_after_3", kFive, 2, "5\n3\n", kDelAfter + kMidGone + "4", {1, 2, 3, 5}},
-        OptionCase{"5_after_tail_is_head", kFive, 2, "5\n5\n", kDelAfter + kHeadGone + "1",
-                   {2, 3, 4, 5}},
+        OptionCase{
+            "5_after_tail_is_head", kFive, 2, "5\n5\n", kDelAfter + kHeadGone + "1", {2, 3, 4, 5}},
         OptionCase{"5_highest_int", kFive, 2, "5\n2147483647\n", kDelAfter + "\ninvalid position",
                    kFive},
-        OptionCase{"6_before_3", kFive, 2, "6\n3\n", kDelNumBefore + kMidGone + "2",
-                   {1, 3, 4, 5}},
-        OptionCase{"6_before_head_is_tail", kFive, 2, "6\n1\n", kDelNumBefore + kTailGone + "5",
+        OptionCase{"6_before_3", kFive, 2, "6\n3\n", kDelNumBefore + kMidGone + "2", {1, 3, 4, 5}},
+        OptionCase{"6_before_head_is_tail",
+                   kFive,
+                   2,
+                   "6\n1\n",
+                   kDelNumBefore + kTailGone + "5",
                    {1, 2, 3, 4}},
         OptionCase{"6_not_found", kFive, 2, "6\n9\n", kDelNumBefore + kNotFound, kFive},
         OptionCase{"7_after_3", kFive, 2, "7\n3\n", kDelNumAfter + kMidGone + "4", {1, 2, 3, 5}},
-        OptionCase{"7_after_tail_is_head", kFive, 2, "7\n5\n", kDelNumAfter + kHeadGone + "1",
+        OptionCase{"7_after_tail_is_head",
+                   kFive,
+                   2,
+                   "7\n5\n",
+                   kDelNumAfter + kHeadGone + "1",
                    {2, 3, 4, 5}},
-        OptionCase{"7_in_empty", {}, 2, "7\n5\n", kDelNumAfter + "\nlist is empty to cir_search",
-                   {}},
+        OptionCase{
+            "7_in_empty", {}, 2, "7\n5\n", kDelNumAfter + "\nlist is empty to cir_search", {}},
         OptionCase{"8_middle_of_5", kFive, 2, "8\n", kMidGone + "3", {1, 2, 4, 5}},
         OptionCase{"9_penultimate_of_5", kFive, 2, "9\n", kMidGone + "4", {1, 2, 3, 5}},
         OptionCase{"9_of_2_is_head", {1, 2}, 2, "9\n", kHeadGone + "1", {2}},
@@ -230,20 +242,20 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RingMenu, AnswersOtherThanLowerCaseYOrNRepeatTheQuestion) {
     const std::string out = session("1\n1\n3\nY\nyes\nN\nn\nx\nn\n");
     // "yes": 'y' answers, then "es" is read as the next option, which is no option.
-    const std::string expected =
-        std::string(kClear) + kTop + kClear + kInsertMenu + listing({}) + kOption + kEnter +
-        listing({3}) + kInsertAgain + kInsertAgain + kClear + kInsertMenu + listing({3}) +
-        kOption + "\ninvalid option" + listing({3}) + kInsertAgain + kInsertAgain + kAnother +
-        kAnother + host_end({3});
+    const std::string expected = std::string(kClear) + kTop + kClear + kInsertMenu + listing({}) +
+                                 kOption + kEnter + listing({3}) + kInsertAgain + kInsertAgain +
+                                 kClear + kInsertMenu + listing({3}) + kOption +
+                                 "\ninvalid option" + listing({3}) + kInsertAgain + kInsertAgain +
+                                 kAnother + kAnother + host_end({3});
     EXPECT_EQ(out, expected);
 }
 
 TEST(RingMenu, TopLevelChoiceOtherThanOneOrTwoIsInvalid) {
     for (const char* choice : {"3\n", "0\n", "-1\n", "insert\n"}) {
         SCOPED_TRACE(choice);
-        EXPECT_EQ(session(std::string(choice) + "n\n"),
-                  std::string(kClear) + kTop + "\nINVALID option enter 1 or 2" + kAnother +
-                      host_end({}));
+        EXPECT_EQ(
+            session(std::string(choice) + "n\n"),
+            std::string(kClear) + kTop + "\nINVALID option enter 1 or 2" + kAnother + host_end({}));
     }
 }
 
@@ -282,15 +294,15 @@ TEST(RingMenu, EndOfInputAtEveryPromptEndsTheSession) {
 
 // The real clear, for a terminal type it knows: its output comes first, before each menu.
 TEST(RingMenu, RealClearRunsBeforeEachMenu) {
-    const auto clear = osf::test::run({"/usr/bin/clear"}, "", osf::test::kDefaultTimeout,
-                                      with_env("TERM=xterm"));
+    const auto clear =
+        osf::test::run({"/usr/bin/clear"}, "", osf::test::kDefaultTimeout, with_env("TERM=xterm"));
     ASSERT_TRUE(exited_with(clear.status, 0));
     ASSERT_FALSE(clear.out.empty());
     const auto result = osf::test::run({RINGHOST_PATH}, "3\nn\n", osf::test::kDefaultTimeout,
                                        with_env("TERM=xterm"));
     EXPECT_TRUE(exited_with(result.status, 0)) << describe_status(result.status);
-    EXPECT_EQ(result.out, clear.out + kTop + "\nINVALID option enter 1 or 2" + kAnother +
-                              host_end({}));
+    EXPECT_EQ(result.out,
+              clear.out + kTop + "\nINVALID option enter 1 or 2" + kAnother + host_end({}));
 }
 
 // Fills the list to 40 values and empties it again through every kind of deletion: run under
