@@ -32,7 +32,7 @@ const std::string kDelete = "enter the number to delete : \n";
 osf::test::SpawnOptions options(bool pty = false) {
     osf::test::SpawnOptions o;
     o.pty = pty;
-    o.env = {"LSAN_OPTIONS=suppressions=" TREEPARTS_LSAN_SUPPRESSIONS};
+    o.env = {"LSAN_OPTIONS=print_suppressions=0:suppressions=" TREEPARTS_LSAN_SUPPRESSIONS};
     return o;
 }
 
