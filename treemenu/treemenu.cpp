@@ -6,9 +6,9 @@
 // status 0, and so does end of input at any read. Built as the relocatable object treemenu.o,
 // linked by a partner that supplies the routines (see examples/treeparts for one); it needs
 // nothing from the C++ runtime, only libc's standard streams.
-#include <cstdio>
-
 #include "treemenu.h"
+
+#include <cstdio>
 
 // The sorting routines' module-wide variables, zeroed. Weak, so that a partner's own
 // definitions take their place at link time, while a partner without them still links.
@@ -53,6 +53,7 @@ void reject_option() noexcept { std::puts("enter correct option "); }
 // option 0, or end of input while reading the number an option needs.
 bool dispatch(int option, node*& root) noexcept {
     int number = 0;
+    Read read = Read::number;
     switch (option) {
         case 0:
             return false;
@@ -61,11 +62,12 @@ bool dispatch(int option, node*& root) noexcept {
             break;
         case 2:
             std::puts("enter the NUMBER you want to insert : ");
-            switch (read_number(number)) {
-                case Read::number: root = insert_tree(root, number); break;
-                case Read::unreadable: reject_option(); break;
-                case Read::end: return false;
-            }
+            read = read_number(number);
+            if (read == Read::end) return false;
+            if (read == Read::number)
+                root = insert_tree(root, number);
+            else
+                reject_option();
             break;
         case 3:
             std::puts("elements in inorder_form is : ");
@@ -85,11 +87,12 @@ bool dispatch(int option, node*& root) noexcept {
             break;
         case 7:
             std::puts("enter the number to delete : ");
-            switch (read_number(number)) {
-                case Read::number: root = bst_delete_node(root, number); break;
-                case Read::unreadable: reject_option(); break;
-                case Read::end: return false;
-            }
+            read = read_number(number);
+            if (read == Read::end) return false;
+            if (read == Read::number)
+                root = bst_delete_node(root, number);
+            else
+                reject_option();
             break;
         case 8:
             rb_tree();

@@ -62,14 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
         Dialogue{"EachOptionCallsItsRoutine", "1\n4\n5\n6\n8\n0\n",
                  P() + "@sort()\n" + P() + "elements in pre_order_form is : \n" +
                      "@print_pre_order(null)\n" + P() + "elements in post_order_form is : \n" +
-                     "@print_post_order(null)\n" + P() +
-                     "elements in level_order_form is : \n" + "@print_level_order(null)\n" +
-                     P() + "@rb_tree()\n" + P()},
+                     "@print_post_order(null)\n" + P() + "elements in level_order_form is : \n" +
+                     "@print_level_order(null)\n" + P() + "@rb_tree()\n" + P()},
         Dialogue{"RootThreadsThroughInsertsAndDelete", "2\n5\n2\n3\n2\n8\n7\n3\n3\n4\n0\n",
                  P() + kInsert + "@insert_tree(null, 5) -> #1\n" + P() + kInsert +
-                     "@insert_tree(#1, 3) -> #2\n" + P() + kInsert +
-                     "@insert_tree(#2, 8) -> #3\n" + P() + kDelete +
-                     "@bst_delete_node(#3, 3) -> #4\n" + P() + kInorder +
+                     "@insert_tree(#1, 3) -> #2\n" + P() + kInsert + "@insert_tree(#2, 8) -> #3\n" +
+                     P() + kDelete + "@bst_delete_node(#3, 3) -> #4\n" + P() + kInorder +
                      "@print_inorder(#4)\n" + P() + "elements in pre_order_form is : \n" +
                      "@print_pre_order(#4)\n" + P()},
         Dialogue{"NegativeNumbersAreValues", "2\n-7\n7\n-7\n0\n",
@@ -86,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
     UnreadableAndEnd, Driver,
     ::testing::Values(
         Dialogue{"EndAtFirstPrompt", "", P()},
-        Dialogue{"EndAfterSomeOptions", "3\n9\n", P() + kInorder + "@print_inorder(null)\n" +
-                                                      P() + kWrong + P()},
+        Dialogue{"EndAfterSomeOptions", "3\n9\n",
+                 P() + kInorder + "@print_inorder(null)\n" + P() + kWrong + P()},
         Dialogue{"WordIsWrongOptionAndDropped", "abc\n0\n", P() + kWrong + P()},
         Dialogue{"WordsOnOneLineEachCount", "x yz 0\n", P() + kWrong + P() + kWrong + P()},
         Dialogue{"NumberThenJunkInOneToken", "3abc\n0\n",
@@ -98,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         Dialogue{"WordForInsertCallsNothing", "2\nfive\n3\n0\n",
                  P() + kInsert + kWrong + P() + kInorder + "@print_inorder(null)\n" + P()},
         Dialogue{"WordForDeleteKeepsRoot", "2\n4\n7\nfour\n3\n0\n",
-                 P() + kInsert + "@insert_tree(null, 4) -> #1\n" + P() + kDelete + kWrong +
-                     P() + kInorder + "@print_inorder(#1)\n" + P()},
+                 P() + kInsert + "@insert_tree(null, 4) -> #1\n" + P() + kDelete + kWrong + P() +
+                     kInorder + "@print_inorder(#1)\n" + P()},
         Dialogue{"EndWhileReadingInsertValue", "2\n", P() + kInsert},
         Dialogue{"EndWhileReadingDeleteValue", "2\n1\n7\n",
                  P() + kInsert + "@insert_tree(null, 1) -> #1\n" + P() + kDelete}),

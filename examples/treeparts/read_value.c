@@ -6,7 +6,7 @@
 #include "treeparts.h"
 
 int read_value(int *value) {
-    fflush(stdout);  /* the prompt reaches a reader on a pipe before we wait */
+    fflush(stdout); /* the prompt reaches a reader on a pipe before we wait */
     const int got = scanf("%d", value);
     if (got == 1) return 1;
     if (got == EOF) return EOF;

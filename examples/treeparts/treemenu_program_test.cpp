@@ -117,8 +117,7 @@ TEST(TreemenuProgram, RoutinesStopAtWordsAndEndOfInput) {
              P},
     };
     for (const auto& c : cases) {
-        const auto result =
-            run({TREEMENU_PATH}, c.input, osf::test::kDefaultTimeout, options());
+        const auto result = run({TREEMENU_PATH}, c.input, osf::test::kDefaultTimeout, options());
         EXPECT_EQ(result.out, kMenu + P + c.tail) << c.input;
         EXPECT_TRUE(exited_with(result.status, 0)) << c.input;
     }

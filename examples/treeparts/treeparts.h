@@ -53,8 +53,8 @@ struct rb_node {
 
 struct rb_set {
     struct rb_node *root;
-    long rotations;     /* done so far by rb_insert */
-    long recolourings;  /* nodes whose colour rb_insert's repairs changed */
+    long rotations;    /* done so far by rb_insert */
+    long recolourings; /* nodes whose colour rb_insert's repairs changed */
 };
 
 /* Inserts `key`: returns 1 if added, 0 if already there, -1 if no memory was left. */

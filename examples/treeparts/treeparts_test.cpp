@@ -1,5 +1,7 @@
 // The example partner's routines on their own: the search tree's insert, delete and four
 // traversals, the selection sort, and the red-black tree's invariants as it grows.
+#include "treeparts.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,8 +10,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include "treeparts.h"
 
 namespace {
 
@@ -100,15 +100,16 @@ INSTANTIATE_TEST_SUITE_P(
         Deletion{"Leaf", {50, 30, 70, 20}, 20, "50 30 70\n"},
         Deletion{"OnlyLeftChild", {50, 30, 70, 20, 10}, 30, "50 20 10 70\n"},
         Deletion{"OnlyRightChild", {50, 30, 70, 80, 90}, 70, "50 30 80 90\n"},
-        Deletion{"TwoChildrenSuccessorIsRightChild", {50, 30, 70, 60, 80, 90}, 70,
-                 "50 30 80 60 90\n"},
-        Deletion{"TwoChildrenSuccessorDeeper", {50, 30, 70, 60, 80, 75, 77, 85}, 70,
+        Deletion{
+            "TwoChildrenSuccessorIsRightChild", {50, 30, 70, 60, 80, 90}, 70, "50 30 80 60 90\n"},
+        Deletion{"TwoChildrenSuccessorDeeper",
+                 {50, 30, 70, 60, 80, 75, 77, 85},
+                 70,
                  "50 30 75 60 80 77 85\n"},
         Deletion{"RootWithTwoChildren", {50, 30, 70, 60}, 50, "60 30 70\n"},
         Deletion{"RootWithOneChild", {50, 30, 20}, 50, "30 20\n"},
         Deletion{"OnlyNode", {50}, 50, "\n"},
-        Deletion{"MissingKey", {50, 30, 70}, 99, "50 30 70\n"},
-        Deletion{"EmptyTree", {}, 1, "\n"}),
+        Deletion{"MissingKey", {50, 30, 70}, 99, "50 30 70\n"}, Deletion{"EmptyTree", {}, 1, "\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Insert, RandomInsertsAndDeletesMatchASet) {
@@ -165,8 +166,8 @@ int check_subtree(const rb_node* n, const rb_node* parent, const int* low, const
         ADD_FAILURE() << n->key << ": out of order";
         return -1;
     }
-    if (n->colour == RB_RED && ((n->left && n->left->colour == RB_RED) ||
-                                (n->right && n->right->colour == RB_RED))) {
+    if (n->colour == RB_RED &&
+        ((n->left && n->left->colour == RB_RED) || (n->right && n->right->colour == RB_RED))) {
         ADD_FAILURE() << n->key << ": red node with a red child";
         return -1;
     }

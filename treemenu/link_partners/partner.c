@@ -28,8 +28,8 @@ struct node {
 static struct node only;
 
 void sort(void) {
-    printf("partner sees arr[0]=%d i=%d j=%d min=%d temp=%d option=%d\n", arr[0], i, j, min,
-           temp, option);
+    printf("partner sees arr[0]=%d i=%d j=%d min=%d temp=%d option=%d\n", arr[0], i, j, min, temp,
+           option);
     arr[0] += 100;
     i += 100;
     option += 100;
