@@ -55,8 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Dialogue{"ZeroAtFirstPromptCallsNothing", "0\n", P()},
         Dialogue{"NineAndMinusOneAreWrong", "9\n-1\n0\n", P() + kWrong + P() + kWrong + P()},
-        Dialogue{"LargeOptionsAreWrong", "100\n-2147483648\n0\n",
-                 P() + kWrong + P() + kWrong + P()},
+        // Out of range for an int: saturated, never wrapped round onto a valid option.
+        Dialogue{"LargeOptionsAreWrong", "100\n-2147483648\n4294967299\n-4294967293\n0\n",
+                 P() + kWrong + P() + kWrong + P() + kWrong + P() + kWrong + P()},
         Dialogue{"InorderOfEmptyTreeGetsNull", "3\n0\n",
                  P() + kInorder + "@print_inorder(null)\n" + P()},
         Dialogue{"EachOptionCallsItsRoutine", "1\n4\n5\n6\n8\n0\n",
