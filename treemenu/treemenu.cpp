@@ -1,0 +1,124 @@
+// treemenu: the main of a console exercise about sorting and search trees.
+//
+// Prints its menu once, then for ever prompts for an option number and calls one outside
+// routine per option (treemenu.h: sort, insert_tree, the four traversals, bst_delete_node,
+// rb_tree), keeping the root of one binary search tree between calls. Option 0 ends it with
+// status 0, and so does end of input at any read. Built as the relocatable object treemenu.o,
+// linked by a partner that supplies the routines (see examples/treeparts for one); it needs
+// nothing from the C++ runtime, only libc's standard streams.
+#include "treemenu.h"
+
+#include <cstdio>
+
+// The sorting routines' module-wide variables, zeroed. Weak, so that a partner's own
+// definitions take their place at link time, while a partner without them still links.
+extern "C" {
+[[gnu::weak]] int arr[5];
+[[gnu::weak]] short i, j, min;
+[[gnu::weak]] int temp, option;
+}
+
+namespace {
+
+enum class Read { number, unreadable, end };
+
+// Reads one decimal integer, as "%d" does. Standard output is flushed first, so that the
+// prompt before the read reaches a reader on a pipe before we block. A token that is not a
+// number is dropped up to the next white space, so that the next read sees fresh input and
+// no loop repeats on it.
+Read read_number(int& value) noexcept {
+    std::fflush(stdout);
+    const int got = std::scanf("%d", &value);
+    if (got == 1) return Read::number;
+    if (got == EOF) return Read::end;
+    std::scanf("%*[^ \t\n\v\f\r]");
+    return Read::unreadable;
+}
+
+void print_menu() noexcept {
+    std::puts("1.sorting technique ");
+    std::puts("2.binary search insertion: ");
+    std::puts("3.print_inorder ");
+    std::puts("4.print_pre_order ");
+    std::puts("5.print_post_order ");
+    std::puts("6.print_level_order ");
+    std::puts("7.delete element from binary tree ");
+    std::puts("8.red black tree ");
+    std::puts("0.exit ");
+}
+
+void reject_option() noexcept { std::puts("enter correct option "); }
+
+// Carries out one option on the tree under `root`. Returns false when the program should end:
+// option 0, or end of input while reading the number an option needs.
+bool dispatch(int option, node*& root) noexcept {
+    int number = 0;
+    Read read = Read::number;
+    switch (option) {
+        case 0:
+            return false;
+        case 1:
+            sort();
+            break;
+        case 2:
+            std::puts("enter the NUMBER you want to insert : ");
+            read = read_number(number);
+            if (read == Read::end) return false;
+            if (read == Read::number)
+                root = insert_tree(root, number);
+            else
+                reject_option();
+            break;
+        case 3:
+            std::puts("elements in inorder_form is : ");
+            print_inorder(root);
+            break;
+        case 4:
+            std::puts("elements in pre_order_form is : ");
+            print_pre_order(root);
+            break;
+        case 5:
+            std::puts("elements in post_order_form is : ");
+            print_post_order(root);
+            break;
+        case 6:
+            std::puts("elements in level_order_form is : ");
+            print_level_order(root);
+            break;
+        case 7:
+            std::puts("enter the number to delete : ");
+            read = read_number(number);
+            if (read == Read::end) return false;
+            if (read == Read::number)
+                root = bst_delete_node(root, number);
+            else
+                reject_option();
+            break;
+        case 8:
+            rb_tree();
+            break;
+        default:
+            reject_option();
+            break;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main() {
+    node* root = nullptr;
+    print_menu();
+    for (;;) {
+        std::puts("\nEnter the option to select the program : ");
+        int option = 0;  // this loop's own; the module-wide `option` belongs to the partner
+        const Read read = read_number(option);
+        if (read == Read::end) break;
+        if (read == Read::unreadable) {
+            reject_option();
+            continue;
+        }
+        if (!dispatch(option, root)) break;
+    }
+    return 0;
+}
