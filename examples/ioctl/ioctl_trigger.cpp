@@ -5,8 +5,9 @@
 //     NUMBER          ioctl(fd, NUMBER, 0) from the main thread (decimal, or hex with 0x)
 //     thread:NUMBER   the same ioctl from a second thread, which then ends
 //     read, write     read or write one byte
-// With no action it opens the node and closes it again. It prints its process id and, for
-// each action, the thread that ran it and the result (0, or -1 with the error number and its
+//     wait:MS         sleep MS milliseconds, the node still open
+// With no action it opens the node and closes it again. Once the node is open it prints its
+// process id and then, for each action, the thread that ran it and the result (0, or -1 with the error number and its
 // text), one line each. Exits 0 if every action succeeded, 1 if one failed, 2 if the node
 // cannot be opened or the arguments are wrong. Built static for i386, so it runs in the
 // kernel test bed's busybox initramfs as well as on the host.
@@ -14,6 +15,7 @@
 #include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,6 +78,18 @@ bool run_action(int fd, const std::string& action, bool& known) {
         report("write", thread_id(), result, errno);
         return result >= 0;
     }
+    if (action.rfind("wait:", 0) == 0) {
+        unsigned long ms = 0;
+        if (!parse_number(action.c_str() + 5, ms)) {
+            known = false;
+            return false;
+        }
+        timespec pause{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+        while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
+        report(action.c_str(), thread_id(), 0, 0);
+        return true;
+    }
     const bool threaded = action.rfind("thread:", 0) == 0;
     IoctlCall call{fd, 0, -1, 0, 0};
     if (!parse_number(action.c_str() + (threaded ? 7 : 0), call.number)) {
@@ -102,16 +116,17 @@ bool run_action(int fd, const std::string& action, bool& known) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: ioctl_trigger DEVICE [NUMBER|thread:NUMBER|read|write]...\n");
+        std::fprintf(stderr, "usage: ioctl_trigger DEVICE [NUMBER|thread:NUMBER|read|write|wait:MS]...\n");
         return 2;
     }
-    std::printf("ioctl_trigger: pid %ld\n", static_cast<long>(getpid()));
-    std::fflush(stdout);
     const int fd = open(argv[1], O_RDWR);
     if (fd < 0) {
         std::fprintf(stderr, "ioctl_trigger: open %s: %s\n", argv[1], std::strerror(errno));
         return 2;
     }
+    // Printed once the node is open, so a script can wait for this line.
+    std::printf("ioctl_trigger: pid %ld\n", static_cast<long>(getpid()));
+    std::fflush(stdout);
     bool all_succeeded = true;
     for (int i = 2; i < argc; ++i) {
         bool known = true;

@@ -57,6 +57,7 @@ TEST_P(Frame, LoadLogsAndRegistersUnloadLogsAndRemoves) {
     std::snprintf(node, sizeof node, "node /dev/foo: char %x 0", major);
     EXPECT_TRUE(contains(loaded, node)) << "expected '" << node << "'\n" << describe(*section);
     EXPECT_TRUE(contains(loaded, "class foo: present")) << describe(*section);
+    EXPECT_TRUE(contains(loaded, "parameter file: absent")) << "devname shown under sysfs";
     EXPECT_TRUE(contains(loaded, "devices foo: 1 " + std::to_string(major) + " "))
         << describe(*section);
 

@@ -74,6 +74,20 @@ TEST(MissingDevname, RefusedWithEINVALAndNothingRegistered) {
             << what << "changed\n" << describe(*section);
 }
 
+TEST(Unload, RefusedWhileTheNodeIsOpen) {
+    OSF_SECTION(section, "dirscan_table");
+    // The first rmmod comes while another process holds /dev/ds open, the second after it ended.
+    const CommandRun busy = find_command(*section, "rmmod dirscan", 0);
+    const CommandRun later = find_command(*section, "rmmod dirscan", 1);
+    ASSERT_TRUE(busy.found && later.found) << describe(*section);
+    EXPECT_NE(busy.rc, 0) << "unloaded while the node was open\n" << describe(*section);
+    EXPECT_EQ(later.rc, 0) << describe(*section);
+    std::vector<std::string> nodes;
+    for (const std::string& line : section->lines)
+        if (line.rfind("node /dev/ds: ", 0) == 0) nodes.push_back(line.substr(14, 5));
+    EXPECT_EQ(nodes, (std::vector<std::string>{"char ", "absen"})) << describe(*section);
+}
+
 TEST(Stress, FiftyLoadUnloadCycles) {
     OSF_SECTION(section, "cycles");
     EXPECT_EQ(find_value(*section, "cycles passed: "), "50 of 50") << describe(*section);

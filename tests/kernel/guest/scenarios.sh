@@ -14,6 +14,12 @@ for module in tasklister dirscan; do
     node /dev/foo
     class foo
     devices foo
+    # The parameter has permission 0: not shown under sysfs.
+    if [ -e "/sys/module/$module/parameters/devname" ]; then
+        echo "parameter file: present"
+    else
+        echo "parameter file: absent"
+    fi
     echo "@@ step open_close"
     run ioctl_trigger /dev/foo
     echo "@@ step read_write"
@@ -42,12 +48,24 @@ procs after
 run rmmod tasklister
 finish tasklister_thread
 
-# dirscan's table for two different processes.
+# dirscan's table for two different processes alive at the same time (so neither can inherit
+# the other's page-table pages). The first holds the node open meanwhile: the module must
+# refuse to unload until it closes it.
 begin dirscan_table
 run insmod "$KO/dirscan.ko" devname=ds
-run ioctl_trigger /dev/ds 0
+(ioctl_trigger /dev/ds wait:2000 0 >/tmp/holder 2>&1; echo "rc=$?" >>/tmp/holder) &
+tries=0
+until grep -q pid /tmp/holder 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+done
 run ioctl_trigger /dev/ds 7
 run rmmod dirscan
+node /dev/ds
+wait
+echo "holder: $(tr '\n' '|' </tmp/holder)"
+run rmmod dirscan
+node /dev/ds
 finish dirscan_table
 
 # Both modules with one devname: the second load fails at class creation (the class name is
