@@ -14,6 +14,7 @@ TEST(KernelBoot, GuestRanEveryScenarioAndFinished) {
     EXPECT_TRUE(log.finished) << "the guest's final status line is missing\n" << console_tail(log);
     for (const char* name : {"boot", "frame_tasklister", "frame_dirscan", "tasklister_table",
                              "tasklister_thread", "dirscan_table", "duplicate_devname",
+                             "duplicate_devname_insmod",
                              "missing_devname", "cycles", "concurrent", "leftovers"})
         EXPECT_NE(find_section(log, name), nullptr) << "no section " << name;
 }

@@ -29,6 +29,18 @@ TEST(DuplicateDevname, SecondLoadFailsAtClassCreationWithENODEV) {
     EXPECT_TRUE(duplicate_reported) << describe(*section);
 }
 
+TEST(DuplicateDevname, InsmodReportsENODEV) {
+    OSF_SECTION(section, "duplicate_devname_insmod");
+    EXPECT_EQ(find_command(*section, "insmod /lib/modules/tasklister.ko devname=dup").rc, 0);
+    const CommandRun second = find_command(*section, "insmod /lib/modules/dirscan.ko devname=dup");
+    ASSERT_TRUE(second.found) << describe(*section);
+    EXPECT_EQ(second.output, std::vector<std::string>{
+                                 "insmod: can't insert '/lib/modules/dirscan.ko': No such device"});
+    EXPECT_EQ(second.rc, 19) << "busybox's insmod exits with the error number";
+    EXPECT_GE(count_lines(*section, 3, "class_create() failed "), 1) << describe(*section);
+    EXPECT_EQ(find_value(*section, "devices dup: ").value_or("").substr(0, 2), "1 ") << describe(*section);
+}
+
 TEST(DuplicateDevname, FirstModuleUntouchedAndFailedLoadUndone) {
     OSF_SECTION(section, "duplicate_devname");
     // One region named dup (the failed load gave its own back), the class, the node, one module.

@@ -82,6 +82,15 @@ run rmmod tasklister
 registrations after
 finish duplicate_devname
 
+# The same with busybox's insmod, as a person would load it: it reports the error number.
+# (It retries a failed load once more by another system call, so the init runs twice.)
+begin duplicate_devname_insmod
+run insmod "$KO/tasklister.ko" devname=dup
+run insmod "$KO/dirscan.ko" devname=dup
+devices dup
+run rmmod tasklister
+finish duplicate_devname_insmod
+
 # No devname, or an empty one: refused, nothing registered.
 begin missing_devname
 registrations before
