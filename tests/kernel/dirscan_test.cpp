@@ -64,8 +64,20 @@ TEST(Dirscan, KernelEntriesSameInEveryProcess) {
     const auto tables = tables_of(*section);
     ASSERT_EQ(tables.size(), 2U) << describe(*section);
     const auto first = entries(tables[0], true);
-    EXPECT_GE(first.size(), 2U) << "too few kernel entries\n" << describe(*section);
-    EXPECT_EQ(first, entries(tables[1], true));
+    const auto second = entries(tables[1], true);
+    EXPECT_GE(first.size(), 64U) << "too few kernel entries\n" << describe(*section);
+    // Identical, but for a new page table the kernel may have set up for itself in between
+    // (it then enters it in every directory at once).
+    int in_one_only = 0;
+    for (const auto& [index, address] : first) {
+        if (!second.contains(index)) {
+            ++in_one_only;
+            continue;
+        }
+        EXPECT_EQ(address, second.at(index)) << "PGD[" << index << "] differs";
+    }
+    for (const auto& [index, address] : second) in_one_only += !first.contains(index);
+    EXPECT_LE(in_one_only, 1) << describe(*section, 400);
 }
 
 TEST(Dirscan, UserEntriesAreTheCallersOwn) {
