@@ -40,8 +40,11 @@ std::string show_rows(const TaskTable& table) {
 }
 
 // The checks every table must pass, whoever called: format, pid == lwpid, one idle line, the
-// calling process (pid `caller`) last under its own name, every lasting process present.
-void check_table(const TaskTable& table, int caller, const std::set<int>& lasting) {
+// calling process (pid `caller`, started by the section's shell) last under its own name,
+// every lasting process present.
+void check_table(const TaskTable& table, int caller, const Section& section) {
+    const std::set<int> lasting = lasting_processes(section);
+    const int shell = std::stoi(find_value(section, "shell pid ").value_or("-1"));
     EXPECT_TRUE(table.problems.empty()) << testing::PrintToString(table.problems);
     ASSERT_FALSE(table.rows.empty());
     int idle = 0;
@@ -55,7 +58,7 @@ void check_table(const TaskTable& table, int caller, const std::set<int>& lastin
     const TaskRow& last = table.rows.back();
     EXPECT_EQ(last.pid, caller) << show_rows(table);
     EXPECT_EQ(last.lwpid, caller);
-    EXPECT_EQ(last.ppid, 1) << "the caller's parent is the guest's shell, pid 1";
+    EXPECT_EQ(last.ppid, shell) << "the caller's parent is the guest's shell";
     EXPECT_EQ(last.comm, "ioctl_trigger");
     for (int pid : lasting)
         EXPECT_TRUE(listed.contains(pid)) << "process " << pid << " is missing\n" << show_rows(table);
@@ -69,7 +72,7 @@ TEST(Tasklister, TableForAnyIoctlNumberInExactFormat) {
     const auto tables = task_tables(section->kernel);
     ASSERT_EQ(tables.size(), 2U) << "one table per ioctl\n" << describe(*section);
     for (const TaskTable& table : tables)
-        check_table(table, trigger_pid(run), lasting_processes(*section));
+        check_table(table, trigger_pid(run), *section);
 }
 
 TEST(Tasklister, SameTableWhateverTheNumber) {
@@ -120,7 +123,7 @@ TEST(Tasklister, SecondaryThreadCallerGetsCompleteTable) {
     const auto tables = task_tables(section->kernel);
     ASSERT_EQ(tables.size(), 1U) << describe(*section);
     // The walk ends at the thread-group leader's line: the process, not the thread.
-    check_table(tables[0], caller, lasting_processes(*section));
+    check_table(tables[0], caller, *section);
 }
 
 }  // namespace

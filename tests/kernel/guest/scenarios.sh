@@ -1,5 +1,5 @@
 # scenarios.sh: the modules' scenarios, run one after another by the test guest's init (suite
-# "main"). Each prints a section (lib.sh) that a host test case checks (kernel_test.cpp); the
+# "main"). Each prints a section (lib.sh) that host test cases check (../*_test.cpp); the
 # scripts only act and print, the host judges. Every scenario unloads what it loaded.
 
 # The kernel's messages up to now (boot), and what is registered before any module loads.
@@ -42,6 +42,7 @@ procs after
 finish tasklister_table
 
 begin tasklister_thread
+echo "shell pid $$"
 procs before
 run ioctl_trigger /dev/tl thread:0
 procs after
