@@ -1,7 +1,8 @@
 #!/bin/bash
 # boot.sh KERNEL_ENV INITRAMFS SUITE LOG [SECONDS]: boots the i386 test kernel (KERNEL_ENV,
-# see fetch.sh) in QEMU without KVM with INITRAMFS, whose init runs SUITE, and writes the
-# serial console to LOG. Any oops, warning or soft lockup panics the guest (oops=panic,
+# see fetch.sh) in QEMU without KVM, on two virtual CPUs (so that concurrent callers really
+# run at once) and without a network card, with INITRAMFS, whose init runs SUITE, and writes
+# the serial console to LOG. Any oops, warning or soft lockup panics the guest (oops=panic,
 # panic_on_warn=1, softlockup_panic=1), the panic prints the whole kernel log
 # (panic_print=0x20), and the machine then stops (panic=-1 with -no-reboot). The console
 # shows only the kernel's gravest messages (loglevel=3): the scripts print the kernel log
