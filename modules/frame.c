@@ -1,0 +1,116 @@
+/* frame.c: the character-device driver frame shared by tasklister and dirscan. Loaded with
+ * `insmod <module>.ko devname=<name>`, it takes one device number, a character device, a
+ * device class and the node /dev/<name> (made by devtmpfs or udev), all named <name>, and
+ * logs open and release; each module supplies the ioctl handler (frame.h). Unloading undoes
+ * the set-up in reverse. Talks only to the kernel log and to programs opening the node. */
+#include <linux/cdev.h>
+#include <linux/device.h>
+#include <linux/err.h>
+#include <linux/fs.h>
+#include <linux/init.h>
+#include <linux/kernel.h>
+#include <linux/module.h>
+#include <linux/moduleparam.h>
+#include <linux/slab.h>
+
+#include "compat.h"
+#include "frame.h"
+
+static char *devname;
+module_param(devname, charp, 0);
+MODULE_PARM_DESC(devname, "name of the device-number region, the class and the node /dev/<name>");
+
+static dev_t mydev;
+static struct cdev *my_cdev;
+static struct class *mychar_class;
+static struct device *mychar_device;
+
+static int myOpen(struct inode *inode, struct file *file)
+{
+	pr_info("Open successful\n");
+	return 0;
+}
+
+static int myRelease(struct inode *inode, struct file *file)
+{
+	pr_info("File released\n");
+	return 0;
+}
+
+/* No read, write, seek, poll or mmap: the kernel's answers for an absent operation apply. */
+static const struct file_operations fops = {
+	.owner = THIS_MODULE,
+	.open = myOpen,
+	.release = myRelease,
+	.unlocked_ioctl = myIoctl,
+};
+
+static int __init myInit(void)
+{
+	int r;
+
+	/* The region, the class and the node all need a name: without one, refuse to load. */
+	if (!devname || !*devname) {
+		pr_err("Device name missing: load with devname=<name>\n");
+		return -EINVAL;
+	}
+
+	pr_info("Initializing character device\n");
+	r = alloc_chrdev_region(&mydev, 0, 1, devname);
+	if (r < 0) {
+		pr_info("Device number allocation failed: %d\n", r);
+		return -ENODEV;
+	}
+	pr_info("Major number allocated = %d\n", (int)MAJOR(mydev));
+
+	my_cdev = cdev_alloc();
+	if (!my_cdev) {
+		pr_info("cdev_alloc failed \n");
+		goto out_unregister_region;
+	}
+	/* cdev_init() gives the object a release that does not free it: kfree() is ours. */
+	cdev_init(my_cdev, &fops);
+	my_cdev->owner = THIS_MODULE;
+	if (cdev_add(my_cdev, mydev, 1)) {
+		pr_err("cdev_add failed \n");
+		goto out_free_cdev;
+	}
+
+	mychar_class = compat_class_create(THIS_MODULE, devname);
+	if (IS_ERR(mychar_class)) {
+		pr_err("class_create() failed \n");
+		goto out_del_cdev;
+	}
+
+	mychar_device = device_create(mychar_class, NULL, mydev, NULL, "%s", devname);
+	if (IS_ERR(mychar_device)) {
+		pr_err("device_create() failed \n");
+		goto out_destroy_class;
+	}
+	return 0;
+
+out_destroy_class:
+	class_destroy(mychar_class);
+out_del_cdev:
+	cdev_del(my_cdev);
+out_free_cdev:
+	kfree(my_cdev);
+out_unregister_region:
+	unregister_chrdev_region(mydev, 1);
+	return -ENODEV;
+}
+
+static void __exit myExit(void)
+{
+	pr_info("Exiting the character driver \n");
+	device_destroy(mychar_class, mydev);
+	class_destroy(mychar_class);
+	cdev_del(my_cdev);
+	kfree(my_cdev);
+	unregister_chrdev_region(mydev, 1);
+}
+
+module_init(myInit);
+module_exit(myExit);
+
+MODULE_LICENSE("Dual BSD/GPL");

@@ -1,0 +1,51 @@
+// boot_log: the kernel test cases' view of the main boot (the `main` suite, run by the
+// kernel_boot_main test before them): parsed once per test process.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "guest_log.h"
+
+namespace osf::kernel_test {
+
+inline const GuestLog& main_log() {
+    static const GuestLog log = load_guest_log(KERNEL_MAIN_LOG);
+    return log;
+}
+
+// The kernel lines that are the frame's own, plus the first line of each table (so a test
+// sees an ioctl it did not expect); the kernel's other messages are left out.
+inline std::vector<KernelLine> module_lines(const Section& section) {
+    static const std::set<std::string, std::less<>> texts = {
+        "Initializing character device", "cdev_alloc failed ", "cdev_add failed ",
+        "class_create() failed ", "device_create() failed ", "Open successful", "File released",
+        "Exiting the character driver ", "Device name missing: load with devname=<name>",
+        "Open My_ioctl successful "};
+    std::vector<KernelLine> lines;
+    for (const KernelLine& line : section.kernel)
+        if (texts.contains(line.text) || line.text.rfind("Major number allocated = ", 0) == 0 ||
+            line.text.rfind("Device number allocation failed: ", 0) == 0 ||
+            line.text.rfind("count : ", 0) == 0)
+            lines.push_back(line);
+    return lines;
+}
+
+inline int count_lines(const Section& section, int level, std::string_view text) {
+    int count = 0;
+    for (const KernelLine& line : section.kernel) count += line.level == level && line.text == text;
+    return count;
+}
+
+}  // namespace osf::kernel_test
+
+// Declares `const Section* var` for the named section, failing the test if the guest did not
+// print it.
+#define OSF_SECTION(var, name)                                            \
+    const ::osf::kernel_test::Section* var =                              \
+        ::osf::kernel_test::find_section(::osf::kernel_test::main_log(), name); \
+    ASSERT_NE(var, nullptr) << "the guest printed no section " << name << "\n" \
+                            << ::osf::kernel_test::console_tail(::osf::kernel_test::main_log())

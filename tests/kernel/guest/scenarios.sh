@@ -1,0 +1,152 @@
+# scenarios.sh: the modules' scenarios, run one after another by the test guest's init (suite
+# "main"). Each prints a section (lib.sh) that host test cases check (../*_test.cpp); the
+# scripts only act and print, the host judges. Every scenario unloads what it loaded.
+
+# The kernel's messages up to now (boot), and what is registered before any module loads.
+begin boot
+registrations before
+finish boot
+
+# The frame, in each module: load, node, open and close, read and write, unload.
+for module in tasklister dirscan; do
+    begin "frame_$module"
+    run insmod "$KO/$module.ko" devname=foo
+    node /dev/foo
+    class foo
+    devices foo
+    # The parameter has permission 0: not shown under sysfs.
+    if [ -e "/sys/module/$module/parameters/devname" ]; then
+        echo "parameter file: present"
+    else
+        echo "parameter file: absent"
+    fi
+    echo "@@ step open_close"
+    run ioctl_trigger /dev/foo
+    echo "@@ step read_write"
+    run ioctl_trigger /dev/foo read write
+    echo "@@ step unload"
+    run rmmod "$module"
+    node /dev/foo
+    class foo
+    devices foo
+    finish "frame_$module"
+done
+
+# tasklister's table: two ioctl numbers from one caller, then a caller that is a second thread.
+begin tasklister_table
+run insmod "$KO/tasklister.ko" devname=tl
+echo "shell pid $$"
+procs before
+run ioctl_trigger /dev/tl 0 4294967295
+procs after
+finish tasklister_table
+
+begin tasklister_thread
+echo "shell pid $$"
+procs before
+run ioctl_trigger /dev/tl thread:0
+procs after
+run rmmod tasklister
+finish tasklister_thread
+
+# dirscan's table for two different processes alive at the same time (so neither can inherit
+# the other's page-table pages). The first holds the node open meanwhile: the module must
+# refuse to unload until it closes it.
+begin dirscan_table
+run insmod "$KO/dirscan.ko" devname=ds
+(ioctl_trigger /dev/ds wait:2000 0 >/tmp/holder 2>&1; echo "rc=$?" >>/tmp/holder) &
+tries=0
+until grep -q pid /tmp/holder 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+done
+run ioctl_trigger /dev/ds 7
+run rmmod dirscan
+node /dev/ds
+wait
+echo "holder: $(tr '\n' '|' </tmp/holder)"
+run rmmod dirscan
+node /dev/ds
+finish dirscan_table
+
+# Both modules with one devname: the second load fails at class creation (the class name is
+# taken), the first module goes on working. modload makes exactly one load attempt.
+begin duplicate_devname
+run insmod "$KO/tasklister.ko" devname=dup
+run modload "$KO/dirscan.ko" devname=dup
+devices dup
+class dup
+node /dev/dup
+registrations during
+run ioctl_trigger /dev/dup 0
+run rmmod tasklister
+registrations after
+finish duplicate_devname
+
+# The same with busybox's insmod, as a person would load it: it reports the error number.
+# (It retries a failed load once more by another system call, so the init runs twice.)
+begin duplicate_devname_insmod
+run insmod "$KO/tasklister.ko" devname=dup
+run insmod "$KO/dirscan.ko" devname=dup
+devices dup
+run rmmod tasklister
+finish duplicate_devname_insmod
+
+# No devname, or an empty one: refused, nothing registered.
+begin missing_devname
+registrations before
+run modload "$KO/tasklister.ko"
+run modload "$KO/dirscan.ko" devname=
+registrations after
+finish missing_devname
+
+# 50 loads and unloads, the two modules in turn, each checked on the way.
+begin cycles
+cycle=1
+passed=0
+while [ $cycle -le 50 ]; do
+    module=tasklister
+    [ $((cycle % 2)) -eq 0 ] && module=dirscan
+    if insmod "$KO/$module.ko" devname=cyc && [ -c /dev/cyc ] && rmmod $module && [ ! -e /dev/cyc ]; then
+        passed=$((passed + 1))
+    else
+        echo "cycle $cycle ($module) failed"
+    fi
+    cycle=$((cycle + 1))
+done
+echo "cycles passed: $passed of 50"
+devices cyc
+class cyc
+node /dev/cyc
+finish cycles
+
+# ioctls from several processes (and threads) at once while other processes fork and exit.
+churn() {
+    n=0
+    while [ $n -lt 150 ]; do
+        (:) &
+        (:) &
+        wait
+        n=$((n + 1))
+    done
+}
+begin concurrent
+run insmod "$KO/tasklister.ko" devname=tl
+run insmod "$KO/dirscan.ko" devname=ds
+churn &
+churn &
+(ioctl_trigger /dev/tl 0 1 3 4 7 thread:5 thread:6 >/tmp/caller1 2>&1; echo "rc=$?" >>/tmp/caller1) &
+(ioctl_trigger /dev/ds 0 1 3 4 7 thread:5 >/tmp/caller2 2>&1; echo "rc=$?" >>/tmp/caller2) &
+(ioctl_trigger /dev/tl thread:0 thread:1 thread:3 4 7 >/tmp/caller3 2>&1; echo "rc=$?" >>/tmp/caller3) &
+wait
+for caller in 1 2 3; do
+    echo "caller $caller: $(tr '\n' '|' </tmp/caller$caller)"
+done
+run rmmod tasklister
+run rmmod dirscan
+finish concurrent
+
+# Nothing of the modules is left once every scenario has unloaded them.
+begin leftovers
+registrations after
+finish leftovers
