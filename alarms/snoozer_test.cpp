@@ -141,7 +141,7 @@ TEST(Snoozer, ThousandsOfPendingAlarmsAllPrint) {
             seen += snoozer.read_for(snoozer.out, 0ms);  // keep the output pipe from filling
         }
     }
-    ASSERT_TRUE(alarms::test::read_until_count(snoozer, seen, kPrompt, alarms, 60s))
+    ASSERT_TRUE(alarms::test::read_until_count(snoozer, seen, kPrompt, alarms, 30s))
         << count(seen, kPrompt) << " prompts came back for " << alarms << " requests";
     // Two seconds after the first request none can have printed: all are pending together.
     const long threads = alarms::test::status_field(snoozer.pid, "Threads");
@@ -150,7 +150,7 @@ TEST(Snoozer, ThousandsOfPendingAlarmsAllPrint) {
     } else {
         std::cout << "note: the requests took too long to check that all were pending at once\n";
     }
-    ASSERT_TRUE(alarms::test::read_until_count(snoozer, seen, "\n", alarms, 60s))
+    ASSERT_TRUE(alarms::test::read_until_count(snoozer, seen, "\n", alarms, 30s))
         << count(seen, "\n") << " of " << alarms << " alarms printed";
     seen += finish(snoozer);
     EXPECT_EQ(snoozer.read_to_eof(snoozer.err), "");
