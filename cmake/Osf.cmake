@@ -11,14 +11,20 @@ function(osf_gtest name)
     set(T_TIMEOUT 60)
   endif()
   set(props TIMEOUT ${T_TIMEOUT})
-  if(T_LABELS)
-    list(JOIN T_LABELS "\\;" labels)
-    list(APPEND props LABELS "${labels}")
-  endif()
   if(T_RESOURCE_LOCK)
     list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 PROPERTIES ${props})
+  if(T_LABELS)
+    # The labels go on once the cases are discovered: a list value passed through
+    # gtest_discover_tests' PROPERTIES comes out split into separate arguments.
+    set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${labels_file}
+         "if(${name}_TESTS)\n"
+         "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
+  endif()
 endfunction()
 
 # osf_program_path(<target> <test-target> <macro>): lets a test find a built program as the

@@ -1,0 +1,29 @@
+// Parsing of the alarm request line (see alarm_request.h); used by snoozer and snoozefork.
+#include "alarm_request.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// True if the number the scan took as the seconds fits a signed 32-bit integer. The scan
+// itself gives no sign of an overflow (it keeps some truncated value), so the same leading
+// number is read again with a wider conversion that does report it.
+bool seconds_in_range(const char* line) noexcept {
+    errno = 0;
+    const long long value = std::strtoll(line, nullptr, 10);
+    return errno != ERANGE && value >= INT_MIN && value <= INT_MAX;
+}
+
+}  // namespace
+
+bool parse_alarm_request(const char* line, const char* scan, AlarmRequest& request) noexcept {
+    // The scan is one of the two fixed formats of alarm_request.h, never user text.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    const int fields = std::sscanf(line, scan, &request.seconds, request.message);
+#pragma GCC diagnostic pop
+    return fields == 2 && request.seconds >= 0 && seconds_in_range(line);
+}

@@ -1,0 +1,23 @@
+// The alarm request line shared by snoozer and snoozefork: seconds, then the message.
+//
+// A line is a request when a two-field scan finds both the seconds (a decimal integer with an
+// optional sign) and a message of 1 to 64 characters that runs from the first character that
+// is not white space to the end of the line, the newline excluded; characters beyond the 64th
+// are ignored. A negative or out-of-range number of seconds is not a request: it could only
+// become a sleep that never ends.
+#pragma once
+
+inline constexpr int kAlarmMessageMax = 64;
+
+// The two programs' own scans (the blanks in them both mean "any white space, or none").
+inline constexpr char kSnoozerScan[] = "%d  %64[^\n]";
+inline constexpr char kSnoozeforkScan[] = "%d %64[^\n]";
+
+struct AlarmRequest {
+    int seconds = 0;
+    char message[kAlarmMessageMax + 1] = {};
+};
+
+// Parses `line` with `scan` (one of the two above) into `request`. Returns false, leaving the
+// request unusable, when the line is not a request.
+bool parse_alarm_request(const char* line, const char* scan, AlarmRequest& request) noexcept;

@@ -1,0 +1,69 @@
+// Helpers for the alarm programs' end-to-end tests (see alarm_test_util.h).
+#include "alarm_test_util.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace alarms::test {
+
+size_t count(std::string_view text, std::string_view needle) {
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::string_view::npos;
+         at = text.find(needle, at + needle.size()))
+        ++n;
+    return n;
+}
+
+std::string erase_all(std::string text, std::string_view needle) {
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at))
+        text.erase(at, needle.size());
+    return text;
+}
+
+long status_field(pid_t pid, const std::string& name) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(name + ":", 0) == 0) return std::stol(line.substr(name.size() + 1));
+    }
+    return -1;
+}
+
+std::vector<std::string> children_of(pid_t pid) {
+    std::vector<std::string> children;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        if (!std::getline(stat, text)) continue;  // the process has gone meanwhile
+        // "<pid> (<command>) <state> <ppid> ...": the command may hold blanks and parentheses.
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(text.substr(close + 1));
+        std::string state;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == pid) children.push_back(name + " " + state);
+    }
+    return children;
+}
+
+osf::test::Child spawn_limited(const std::string& program, const std::string& limits) {
+    return osf::test::spawn({"/bin/bash", "-c", limits + " && exec \"$0\"", program});
+}
+
+bool read_until_count(osf::test::Child& child, std::string& seen, std::string_view needle,
+                      size_t times, osf::test::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (count(seen, needle) < times) {
+        if (child.out.eof || std::chrono::steady_clock::now() >= deadline) return false;
+        seen += child.read_for(child.out, osf::test::milliseconds{20});
+    }
+    return true;
+}
+
+}  // namespace alarms::test

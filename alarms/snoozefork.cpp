@@ -1,0 +1,90 @@
+// snoozefork: a console alarm service with one child process per request.
+//
+// Run it with no arguments. A worker thread prompts "Alarm" and reads requests such as
+// "3 tea": seconds, then a message of up to 64 characters. Each request is checked, then
+// served by a child made with fork, which sleeps and prints "(3) tea \n" while the worker
+// prompts again. "Bad command \n" on standard error answers a line that is not a request.
+// End of input ends the program, but pending children carry on and still print. Children are
+// reaped by the kernel as they end, so none lingers as a zombie. See also snoozer, the same
+// service with a thread per request.
+#include <errno.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "alarm_request.h"
+#include "line_read.h"
+
+pthread_t thr;
+
+namespace {
+
+constexpr int kLineLimit = 120;
+
+// The child's whole life: sleep, print, leave. _exit, so that nothing the worker had
+// buffered is flushed a second time from here.
+[[noreturn]] void serve_alarm(const AlarmRequest& request) {
+    sleep(static_cast<unsigned>(request.seconds));
+    std::printf("(%d) %s \n", request.seconds, request.message);
+    std::fflush(stdout);
+    _exit(1);
+}
+
+// Checks one request line and forks its alarm. A bad line is reported once, here, and forks
+// nothing.
+void start_alarm(const char* line) {
+    AlarmRequest request;
+    if (!parse_alarm_request(line, kSnoozeforkScan, request)) {
+        std::fputs("Bad command \n", stderr);
+        return;
+    }
+    // A child inherits unflushed output and would print it again.
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child < 0) {
+        std::perror("Fork failed \n");
+        return;
+    }
+    if (child == 0) serve_alarm(request);
+}
+
+}  // namespace
+
+// The worker: prompts, reads and starts alarms until end of input, which ends the process.
+void* thread_start(void*) {
+    char line[kLineLimit];
+    for (;;) {
+        std::printf("Alarm");
+        std::fflush(stdout);
+        if (!read_line(line, kLineLimit, stdin)) std::exit(0);
+        if (std::strlen(line) <= 1) continue;
+        start_alarm(line);
+    }
+}
+
+int main() {
+    // Ended children are reaped by the kernel instead of staying zombies.
+    struct sigaction reap {};
+    reap.sa_handler = SIG_DFL;
+    reap.sa_flags = SA_NOCLDWAIT;
+    sigemptyset(&reap.sa_mask);
+    if (sigaction(SIGCHLD, &reap, nullptr) != 0) std::perror("sigaction");
+
+    // The worker's first prompt waits on the stream's lock, so the creation notice comes
+    // before it.
+    flockfile(stdout);
+    const int error = pthread_create(&thr, nullptr, thread_start, nullptr);
+    if (error != 0) {
+        errno = error;  // pthread calls return their error number; perror reports errno
+        std::perror("thread creation failed.. \n");
+        std::exit(1);
+    }
+    std::puts("thread created succesfully.. ");
+    std::fflush(stdout);
+    funlockfile(stdout);
+    pthread_exit(nullptr);
+}

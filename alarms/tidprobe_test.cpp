@@ -1,0 +1,44 @@
+// tidprobe end to end: the exact text, the value handed over, a thread id of its own.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "alarm_test_util.h"
+#include "process.h"
+
+namespace {
+
+using osf::test::Child;
+using osf::test::describe_status;
+using osf::test::exited_with;
+
+TEST(Tidprobe, PrintsTheValueAndItsOwnThreadIdWithoutANewline) {
+    Child probe = osf::test::spawn({TIDPROBE_PATH});
+    const std::string out = probe.read_to_eof(probe.out);
+    EXPECT_TRUE(exited_with(probe.wait(), 0)) << describe_status(probe.status);
+    const std::string text = "I am in thread and result is 20 and tid is ";
+    ASSERT_EQ(out.substr(0, text.size()), text);
+    const std::string tid = out.substr(text.size());
+    ASSERT_TRUE(!tid.empty() && tid.size() < 10 &&
+                tid.find_first_not_of("0123456789") == std::string::npos)
+        << "\"" << out << "\"";  // digits alone: no newline follows
+    // The worker is a second kernel task of the process, with an id of its own.
+    EXPECT_NE(std::stol(tid), static_cast<long>(probe.pid));
+    EXPECT_EQ(probe.read_to_eof(probe.err), "");
+}
+
+TEST(Tidprobe, AFailedThreadCreationEndsWithStatusOne) {
+    if (alarms::test::kSanitized) GTEST_SKIP() << "the sanitizers need far more address space";
+    // New threads take the stack limit as their size: 512 MiB cannot fit within 256 MiB.
+    Child probe = alarms::test::spawn_limited(TIDPROBE_PATH, "ulimit -s 524288 && ulimit -v 262144");
+    EXPECT_EQ(probe.read_to_eof(probe.out), "");
+    EXPECT_EQ(probe.read_to_eof(probe.err),
+              "thread creation failed.. \n: Resource temporarily unavailable\n");
+    EXPECT_TRUE(exited_with(probe.wait(), 1)) << describe_status(probe.status);
+}
+
+TEST(Tidprobe, IsBuiltForItsArchitecture) {
+    EXPECT_EQ(osf::test::elf_kind(TIDPROBE_PATH), EXPECTED_KIND);
+}
+
+}  // namespace
