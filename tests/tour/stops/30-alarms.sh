@@ -28,6 +28,7 @@ tour_show snoozer "snoozer (typed: 3 tea is ready, 2 the kettle boils, 1 fill th
 tour_session snoozefork "$OSF_X86_64/alarms/snoozefork"
 tour_wait snoozefork "thread created succesfully.."
 tour_type snoozefork "2 second alarm"
+tour_wait snoozefork "Alarm" 10 2
 tour_type snoozefork "1 first alarm"
 tour_wait snoozefork "(2) second alarm"
 screen=$(tour_screen snoozefork)
