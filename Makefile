@@ -8,6 +8,7 @@
 #   make check-sanitize   the tests again under ASan+UBSan (i386) and TSan (x86-64)
 
 PREFIX ?= /usr/local
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
