@@ -1,6 +1,7 @@
 // snoozefork end to end: the real program through pipes (and a pseudo-terminal), requests typed
 // as a person would, alarms printed by its children, reports compared byte for byte.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -145,6 +146,34 @@ TEST(Snoozefork, AFailedWorkerCreationEndsWithStatusOne) {
     EXPECT_EQ(snoozefork.read_to_eof(snoozefork.err),
               "thread creation failed.. \n: Resource temporarily unavailable\n");
     EXPECT_TRUE(exited_with(snoozefork.wait(), 1)) << describe_status(snoozefork.status);
+}
+
+// A user's process limit that leaves room for the worker thread but none for a child: the
+// failed fork is reported and the worker goes on with the next line. Root is exempt from the
+// limit, so the program runs as nobody.
+TEST(Snoozefork, AFailedForkIsReportedAndTheWorkerGoesOn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the program as nobody";
+    Child snoozefork = spawn({"/bin/bash", "-c",
+                              "ulimit -u 2 && exec setpriv --reuid=65534 --regid=65534 "
+                              "--clear-groups \"$0\"",
+                              SNOOZEFORK_PATH});
+    std::string start = snoozefork.read_for(snoozefork.out, 500ms);
+    if (start.empty() && snoozefork.out.eof) {
+        GTEST_SKIP() << "nobody already runs other processes here: "
+                     << snoozefork.read_for(snoozefork.err, 100ms);
+    }
+    if (start.find(kPrompt) == std::string::npos)
+        start += snoozefork.read_until(snoozefork.out, kPrompt);
+    ASSERT_EQ(start, std::string(kNotice) + kPrompt);
+    snoozefork.write("1 tea\n");
+    EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s), "Fork failed \n");
+    EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s),
+              ": Resource temporarily unavailable\n");
+    EXPECT_EQ(snoozefork.read_until(snoozefork.out, kPrompt), kPrompt);
+    snoozefork.write("tea\n");  // a bad line is still told apart, before any fork
+    EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s), "Bad command \n");
+    EXPECT_EQ(finish(snoozefork), kPrompt);
+    EXPECT_EQ(snoozefork.read_to_eof(snoozefork.err), "");
 }
 
 TEST(Snoozefork, IsBuiltForX86_64) {
