@@ -14,6 +14,7 @@
 #include <string>
 
 #include "process.h"
+#include "shared_object_test_util.h"
 
 namespace {
 
@@ -22,36 +23,12 @@ using osf::test::exited_with;
 using osf::test::killed_by;
 using osf::test::Result;
 
-constexpr char kName[] = "/shared";
+using shm::test::CleanObject;
+using shm::test::kName;
+using shm::test::object_bytes;
+using shm::test::object_exists;
+using shm::test::write_object;
 constexpr char kHead[] = "Read data from memory : ";
-
-// Removes "/shared" before a test and again after it, whatever the test left.
-struct CleanObject {
-    CleanObject() { ::shm_unlink(kName); }
-    ~CleanObject() { ::shm_unlink(kName); }
-};
-
-// Creates "/shared" holding exactly `bytes` (its size is their number), mode `mode`.
-void write_object(const std::string& bytes, mode_t mode = 0600) {
-    const int fd = ::shm_open(kName, O_RDWR | O_CREAT | O_TRUNC, mode);
-    ASSERT_GE(fd, 0) << std::strerror(errno);
-    ASSERT_EQ(::fchmod(fd, mode), 0);  // the mode exactly, whatever the umask
-    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(bytes.size())), 0);
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
-    ::close(fd);
-}
-
-bool object_exists() {
-    const int fd = ::shm_open(kName, O_RDONLY, 0);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
-std::string object_bytes() {
-    std::ifstream in(std::string("/dev/shm") + kName, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 Result run_reader(const std::vector<std::string>& prefix = {}) {
     std::vector<std::string> argv = prefix;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "process.h"
+#include "treemenu_texts_test.h"
 
 namespace {
 
@@ -14,21 +15,7 @@ using osf::test::exited_with;
 using osf::test::run;
 using osf::test::spawn;
 
-constexpr char kMenu[] =
-    "1.sorting technique \n"
-    "2.binary search insertion: \n"
-    "3.print_inorder \n"
-    "4.print_pre_order \n"
-    "5.print_post_order \n"
-    "6.print_level_order \n"
-    "7.delete element from binary tree \n"
-    "8.red black tree \n"
-    "0.exit \n";
-constexpr char kPrompt[] = "\nEnter the option to select the program : \n";
-constexpr char kWrong[] = "enter correct option \n";
-constexpr char kInsert[] = "enter the NUMBER you want to insert : \n";
-constexpr char kDelete[] = "enter the number to delete : \n";
-constexpr char kInorder[] = "elements in inorder_form is : \n";
+using namespace treemenu::test;
 
 struct Dialogue {
     const char* name;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "process.h"
+#include "shared_object_test_util.h"
 
 namespace {
 
@@ -17,24 +18,10 @@ using osf::test::describe_status;
 using osf::test::exited_with;
 using osf::test::Result;
 
-constexpr char kName[] = "/shared";
-
-struct CleanObject {
-    CleanObject() { ::shm_unlink(kName); }
-    ~CleanObject() { ::shm_unlink(kName); }
-};
-
-bool object_exists() {
-    const int fd = ::shm_open(kName, O_RDONLY, 0);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
-std::string object_bytes() {
-    std::ifstream in(std::string("/dev/shm") + kName, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using shm::test::CleanObject;
+using shm::test::kName;
+using shm::test::object_bytes;
+using shm::test::object_exists;
 
 struct Case {
     const char* name;

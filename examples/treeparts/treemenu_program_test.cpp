@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "process.h"
+#include "treemenu_texts_test.h"
 
 namespace {
 
@@ -13,19 +14,8 @@ using osf::test::exited_with;
 using osf::test::run;
 using osf::test::spawn;
 
-constexpr char kMenu[] =
-    "1.sorting technique \n"
-    "2.binary search insertion: \n"
-    "3.print_inorder \n"
-    "4.print_pre_order \n"
-    "5.print_post_order \n"
-    "6.print_level_order \n"
-    "7.delete element from binary tree \n"
-    "8.red black tree \n"
-    "0.exit \n";
-const std::string P = "\nEnter the option to select the program : \n";
-const std::string kInsert = "enter the NUMBER you want to insert : \n";
-const std::string kDelete = "enter the number to delete : \n";
+using namespace treemenu::test;
+const std::string P = kPrompt;
 
 // Tree nodes live until the program ends, with no routine to free them: the leak check of
 // the sanitizer build leaves those alone and checks everything else.
