@@ -31,30 +31,35 @@ $name = lc $name;
 # A printf conversion: what the program prints where the page shows an underlined value.
 my $conversion = qr/%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|z|j|t)?[diouxXscp]/;
 
-for my $number (1 .. @lines) {
-    my $line = $lines[$number - 1];
-    while ($line =~ /"((?:\*(?:[^*\\]|\\.)+\*|_[^_*\s"]+_)+)"/g) {
-        my $quoted = $1;
-        next unless $quoted =~ /\*/;    # a value alone quotes no text
-        my ($pattern, $shown) = ('', '');
-        for my $piece ($quoted =~ /(\*(?:[^*\\]|\\.)+\*|_[^_*\s"]+_)/g) {
-            if ($piece =~ /^_/) {
-                $pattern .= $conversion;
-                $shown .= "<$piece>";
-                next;
-            }
-            my $text = substr($piece, 1, -1);
-            $text =~ s/\\(.)/$1/g;        # scdoc's own escapes: \\ is one backslash
-            $text =~ s/\\t/\t/g;          # then the C notation the page shows
-            $text =~ s/\\n/\n/g;
-            $pattern .= quotemeta($text);
-            $shown .= $text;
+# A quoted text may go on over a line break, which stands for one blank (as the page shows it).
+my $page_text = join('', @lines);
+$page_text =~ s/\*\n\*/ /g;
+$page_text =~ s/\*\n_/ *_/g;
+$page_text =~ s/_\n\*/_* /g;
+my $bold = qr/\*(?:[^*\\\n]|\\.)+\*/;
+my $value = qr/_[^_*\s"]+_/;
+while ($page_text =~ /"((?:$bold|$value)+)"/g) {
+    my $quoted = $1;
+    next unless $quoted =~ /\*/;    # a value alone quotes no text
+    my ($pattern, $shown) = ('', '');
+    for my $piece ($quoted =~ /($bold|$value)/g) {
+        if ($piece =~ /^_/) {
+            $pattern .= $conversion;
+            $shown .= "<$piece>";
+            next;
         }
-        # A printed line's newline may be the output call's own (puts) rather than the text's.
-        $pattern =~ s/(?:\\\n)+$//;
-        $checked++;
-        fail("$page:$number: \"$shown\" is not in $artifact") unless $bytes =~ /$pattern/;
+        my $text = substr($piece, 1, -1);
+        $text =~ s/\\(.)/$1/g;    # scdoc's own escapes: \\ is one backslash
+        $shown .= $text;
+        $text =~ s/\\t/\t/g;      # then the C notation the page shows
+        $text =~ s/\\n/\n/g;
+        $pattern .= quotemeta($text);
     }
+    # A printed line's newline may be the output call's own (puts) rather than the text's.
+    $pattern =~ s/(?:\\\n)+$//;
+    # The whole text, blanks at either end included: no blank of the program's left out.
+    $checked++;
+    fail("$page: \"$shown\" is not in $artifact") unless $bytes =~ /(?<![ \t])$pattern(?![ \t])/;
 }
 
 # The SYNOPSIS section's lines.
