@@ -1,7 +1,8 @@
 #!/bin/bash
-# check_install.sh BUILD_DIR PROGRAM...: installs BUILD_DIR into a scratch prefix and checks
+# check_install.sh BUILD_DIR PROGRAM|PAGE...: installs BUILD_DIR into a scratch prefix and checks
 # that each PROGRAM is in bin/ as an executable of its architecture (snoozefork alone is
-# x86-64, everything else i386).
+# x86-64, everything else i386), and that each PAGE (a path such as share/man/man1/replier.1)
+# is there as a manual page.
 set -euo pipefail
 build=$1
 shift
@@ -11,6 +12,15 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail=0
 for program in "$@"; do
+    if [[ $program == */* ]]; then
+        if [ -s "$prefix/$program" ] && grep -q '^\.TH ' "$prefix/$program"; then
+            echo "ok: $program: manual page"
+        else
+            echo "FAIL: $program is missing or is no manual page"
+            fail=1
+        fi
+        continue
+    fi
     path=$prefix/bin/$program
     if [ ! -x "$path" ]; then
         echo "FAIL: bin/$program is missing"

@@ -1,0 +1,59 @@
+# Manual pages. Each page's scdoc source sits beside its deliverable (chat/replier.1.scd, ...);
+# the i386 tree turns every page into roff under build/i386/man/man<section>/ as part of the
+# default build and installs it under share/man/man<section>/. Every page is checked to render
+# without a warning (groff, mandoc), and to name only what its deliverable really has: the
+# texts it quotes as the program's own are looked up in the built artifact, in whichever tree
+# builds that artifact (snoozefork's in the x86-64 tree).
+
+find_program(OSF_SCDOC scdoc)
+
+# osf_man(<page> <artifact> [<page> <artifact>...])
+#   <page>      the page's file name with its section (replier.1), built from <page>.scd in
+#               the calling folder; a path below that folder is allowed (tasklister/tasklister.4).
+#   <artifact>  what the page documents: a target (a program or shared library), checked in
+#               the tree that builds it, or a file name with a dot (ringmenu.o, tasklister.ko)
+#               in the calling folder's build directory, checked in the i386 tree.
+# Sanitizer trees build and check no pages: the release tree's artifacts are the documented ones.
+function(osf_man)
+  if(OSF_SANITIZE_ADDRESS OR OSF_SANITIZE_THREAD)
+    return()
+  endif()
+  set(rest ${ARGN})
+  while(rest)
+    list(POP_FRONT rest page artifact)
+    set(source ${CMAKE_CURRENT_SOURCE_DIR}/${page}.scd)
+    get_filename_component(name ${page} NAME)
+    string(REGEX REPLACE "^.*\\.([1-9])$" "\\1" section ${name})
+
+    if(OSF_ARCH STREQUAL "i386")
+      if(NOT OSF_SCDOC)
+        message(FATAL_ERROR "scdoc not found: make deps installs it (cmake/deps/man.list)")
+      endif()
+      set(roff ${CMAKE_BINARY_DIR}/man/man${section}/${name})
+      add_custom_command(OUTPUT ${roff}
+                         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/man${section}
+                         COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/scdoc-man.sh ${source} ${roff}
+                         DEPENDS ${source} ${CMAKE_SOURCE_DIR}/cmake/scdoc-man.sh
+                         COMMENT "Manual page ${name}" VERBATIM)
+      add_custom_target(man_${name} ALL DEPENDS ${roff})
+      install(FILES ${roff} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+      set_property(GLOBAL APPEND PROPERTY OSF_INSTALLED_PAGES ${CMAKE_INSTALL_MANDIR}/man${section}/${name})
+      add_test(NAME man_render_${name} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/man/check_render.sh ${roff})
+      set_tests_properties(man_render_${name} PROPERTIES LABELS "man;nosanitize" TIMEOUT 30)
+    endif()
+
+    set(artifact_file "")
+    if(artifact MATCHES "\\.")
+      if(OSF_ARCH STREQUAL "i386")
+        set(artifact_file ${CMAKE_CURRENT_BINARY_DIR}/${artifact})
+      endif()
+    elseif(TARGET ${artifact})
+      set(artifact_file $<TARGET_FILE:${artifact}>)
+    endif()
+    if(artifact_file)
+      add_test(NAME man_truth_${name}
+               COMMAND perl ${CMAKE_SOURCE_DIR}/tests/man/check_truth.pl ${source} ${artifact_file})
+      set_tests_properties(man_truth_${name} PROPERTIES LABELS "man;nosanitize" TIMEOUT 30)
+    endif()
+  endwhile()
+endfunction()
