@@ -114,7 +114,9 @@ std::string grouped(long value) {
     return out;
 }
 
-std::string verdict(const std::string& goal, bool met) { return goal + (met ? ": met" : ": MISSED"); }
+std::string verdict(const std::string& goal, bool met) {
+    return goal + (met ? ": met" : ": MISSED");
+}
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -224,8 +226,8 @@ int lateness(const char* path, const std::string& prompt, int alarms, int second
     std::sort(late.begin(), late.end());
     const char* slash = std::strrchr(path, '/');
     const std::string name = slash ? slash + 1 : path;
-    const std::string measure = name + ": lateness, " + grouped(alarms) +
-                                " alarms due within " + fixed(window / 1000.0, 2) + " s: ";
+    const std::string measure = name + ": lateness, " + grouped(alarms) + " alarms due within " +
+                                fixed(window / 1000.0, 2) + " s: ";
     // Alarms that never came, or lines that were no alarm of ours, are said beside the median.
     std::string trouble;
     if (late.size() != static_cast<size_t>(alarms))

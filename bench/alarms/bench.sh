@@ -5,6 +5,7 @@
 # Prints rows of the benchmark table (bench/lib.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 root=$bench_root
 snoozer=$root/build/i386/alarms/snoozer

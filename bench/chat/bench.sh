@@ -7,6 +7,7 @@
 # with -m32 like the chat. Prints rows of the benchmark table (bench/lib.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 root=$bench_root
 replier=$root/build/i386/chat/replier

@@ -8,6 +8,7 @@
 # Needs the i386 tree (make), which packs the guest's initramfs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 root=$bench_root
 tree=$root/build/i386

@@ -4,6 +4,7 @@
 # benchmark table (bench/lib.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 root=$bench_root
 : "${OSF_I386:=$root/build/i386}"

@@ -73,12 +73,14 @@ int main(void) {
     }
     const double lines = (double)kPassesPerRound * kLineCount;
     /* Two rows of the benchmark table (bench/lib.sh): tab-separated fields. */
-    printf("numcheck\tnumcheck (i386 numcheck.o), %d-line mix (12 valid, 8 invalid); best of %d"
-           " rounds of %g million\t%.0f\tlines/s\t%.2fx the strtol check; %.1f ns/line\n",
-           kLineCount, kRounds, lines / 1e6, lines / best_numcheck, best_strtol / best_numcheck,
-           best_numcheck / lines * 1e9);
-    printf("numcheck\tstrtol-based check of the same lines, same rounds\t%.0f\tlines/s\t"
-           "reference; %.1f ns/line\n",
-           lines / best_strtol, best_strtol / lines * 1e9);
+    printf(
+        "numcheck\tnumcheck (i386 numcheck.o), %d-line mix (12 valid, 8 invalid); best of %d"
+        " rounds of %g million\t%.0f\tlines/s\t%.2fx the strtol check; %.1f ns/line\n",
+        kLineCount, kRounds, lines / 1e6, lines / best_numcheck, best_strtol / best_numcheck,
+        best_numcheck / lines * 1e9);
+    printf(
+        "numcheck\tstrtol-based check of the same lines, same rounds\t%.0f\tlines/s\t"
+        "reference; %.1f ns/line\n",
+        lines / best_strtol, best_strtol / lines * 1e9);
     return 0;
 }
