@@ -1,5 +1,8 @@
 #!/bin/bash
-# Runs every benchmark (bench/*/bench.sh) and prints its table.
+# Runs every benchmark (bench/<name>/bench.sh, after `make`) and prints one table of all their
+# results in Markdown, headed by the machine and the date, so that it can be pasted into README
+# as it stands. Each bench.sh prints its rows on standard output (see lib.sh) and its progress
+# and troubles on standard error; a bench that fails gets a FAILED row, and run.sh then exits 1.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 shopt -s nullglob
@@ -8,8 +11,68 @@ if [ ${#benches[@]} -eq 0 ]; then
     echo "bench: no benchmark exists yet"
     exit 0
 fi
+
+rows=$(mktemp /tmp/osfacets-bench-XXXXXX)
+trap 'rm -f "$rows"' EXIT
+cpu=$(sed -n 's/^model name[[:space:]]*: *//p' /proc/cpuinfo | head -n 1)
+load=$(cut -d ' ' -f 1 /proc/loadavg)
+header="Benchmarks on $(hostname) ($cpu, $(nproc) cores, load $load at the start)"
+header+=", $(date -u '+%Y-%m-%d %H:%M UTC')"
+
 status=0
 for bench in "${benches[@]}"; do
-    bash "$bench" || status=1
+    name=$(basename "$(dirname "$bench")")
+    echo "bench: $name ..." >&2
+    start=$SECONDS
+    if ! bash "$bench" >>"$rows"; then
+        printf '%s\t%s\t%s\t%s\t%s\n' "$name" "(the bench failed: see its message above)" \
+            FAILED - - >>"$rows"
+        status=1
+    fi
+    echo "bench: $name done in $((SECONDS - start)) s" >&2
 done
+
+# The table: columns padded to their widest cell (counted in characters, not bytes: the units
+# hold a µ), results aligned right and grouped by thousands.
+echo
+echo "$header"
+echo
+LC_ALL=C awk -F '\t' '
+    function width(text,   copy) { copy = text; gsub(/[\200-\277]/, "", copy); return length(copy) }
+    function repeat(char, n,   out) { out = ""; while (n-- > 0) out = out char; return out }
+    function pad(text, w, right) {
+        return right ? repeat(" ", w - width(text)) text : text repeat(" ", w - width(text))
+    }
+    function grouped(number,   out) {
+        out = ""
+        while (length(number) > 3) {
+            out = "," substr(number, length(number) - 2) out
+            number = substr(number, 1, length(number) - 3)
+        }
+        return number out
+    }
+    function print_row(cells,   i, line) {
+        line = "|"
+        for (i = 1; i <= 5; i++) line = line " " pad(cells[i], w[i], i == 3) " |"
+        print line
+    }
+    NF != 5 { printf "bench: a row without five fields: %s\n", $0 > "/dev/stderr"; bad = 1; next }
+    $3 ~ /^[0-9][0-9][0-9][0-9]+(\.[0-9]+)?$/ {
+        split($3, part, ".")
+        $3 = grouped(part[1]) (index($3, ".") ? "." part[2] : "")
+    }
+    { n++; for (i = 1; i <= 5; i++) { cell[n, i] = $i; if (width($i) > w[i]) w[i] = width($i) } }
+    END {
+        split("benchmark|measure|result|unit|goal or reference", head, "|")
+        for (i = 1; i <= 5; i++) if (width(head[i]) > w[i]) w[i] = width(head[i])
+        print_row(head)
+        line = "|"
+        for (i = 1; i <= 5; i++) line = line (i == 3 ? repeat("-", w[i] + 1) ":" : repeat("-", w[i] + 2)) "|"
+        print line
+        for (r = 1; r <= n; r++) {
+            for (i = 1; i <= 5; i++) cells[i] = cell[r, i]
+            print_row(cells)
+        }
+        exit bad
+    }' "$rows" || status=1
 exit $status

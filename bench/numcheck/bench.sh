@@ -1,9 +1,12 @@
 #!/bin/bash
 # numcheck throughput: builds numcheck_bench.c with gcc -m32 -O2 against the i386 numcheck.o
-# of the build tree (the object that is installed), runs it and prints its table.
+# of the build tree (the object that is installed), runs it and prints its rows of the
+# benchmark table (bench/lib.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+# shellcheck source=SCRIPTDIR/../lib.sh
+. "$here/../lib.sh"
+root=$bench_root
 : "${OSF_I386:=$root/build/i386}"
 object=$OSF_I386/calc/numcheck.o
 if [ ! -f "$object" ]; then
@@ -14,5 +17,4 @@ scratch=$(mktemp -d /tmp/osfacets-bench-numcheck-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 gcc -m32 -O2 -std=c11 -Wall -Wextra -Werror -I"$root/calc" -o "$scratch/numcheck_bench" \
     "$here/numcheck_bench.c" "$object"
-echo
 "$scratch/numcheck_bench"

@@ -1,0 +1,20 @@
+# shellcheck shell=bash
+# lib.sh: sourced by every bench/<name>/bench.sh. A bench prints its results as rows of the
+# one table that bench/run.sh lays out: one line per row on standard output, five fields
+# separated by tabs (benchmark, measure, result, unit, goal or reference); anything else it has
+# to say goes to standard error. A result of four digits or more before its decimal point is
+# shown with its thousands grouped (12,345.6).
+
+# The repository's top directory, which holds build/.
+# shellcheck disable=SC2034  # used by the bench scripts that source this file
+bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# row BENCHMARK MEASURE RESULT UNIT GOAL: one row of the table.
+row() {
+    printf '%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" "$5"
+}
+
+# grouped NUMBER: a whole number with its thousands grouped, for the measure texts (5,000).
+grouped() {
+    echo "$1" | sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta'
+}

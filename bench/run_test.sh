@@ -1,0 +1,58 @@
+#!/bin/bash
+# run_test.sh: checks bench/run.sh's table on stand-in benches (no real benchmark runs): the
+# rows of every bench in one table, columns padded by characters (a µ is one), results grouped
+# by thousands and aligned right; a failing bench keeps its rows, gets a FAILED row and makes
+# run.sh exit 1; a malformed row is refused. Run by CTest (bench/CMakeLists.txt).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d /tmp/osfacets-bench-test-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+cp "$here/run.sh" "$here/lib.sh" "$scratch/"
+mkdir "$scratch/fast" "$scratch/slow"
+cat >"$scratch/fast/bench.sh" <<'BENCH'
+. "$(dirname "$0")/../lib.sh"
+row fast "one thing" 12345.6 "µs/call" "goal < 1 s: met"
+row fast "another" 7 ms ""
+BENCH
+cat >"$scratch/slow/bench.sh" <<'BENCH'
+. "$(dirname "$0")/../lib.sh"
+row slow "got this far" 1234567 lines/s reference
+echo "slow: something broke" >&2
+exit 3
+BENCH
+
+failures=0
+check() {  # check WHAT EXPECTED ACTUAL
+    if [ "$2" != "$3" ]; then
+        printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+        failures=$((failures + 1))
+    fi
+}
+
+out=$(bash "$scratch/run.sh" 2>"$scratch/err")
+check "exit status with a failing bench" 1 "$?"
+check "header names the machine and the date" 1 \
+    "$(sed -n 2p <<<"$out" | grep -c "^Benchmarks on $(hostname) (.*, [0-9]* cores, .*UTC\$")"
+expected='| benchmark | measure                                   |    result | unit    | goal or reference |
+|-----------|-------------------------------------------|----------:|---------|-------------------|
+| fast      | one thing                                 |  12,345.6 | µs/call | goal < 1 s: met   |
+| fast      | another                                   |         7 | ms      |                   |
+| slow      | got this far                              | 1,234,567 | lines/s | reference         |
+| slow      | (the bench failed: see its message above) |    FAILED | -       | -                 |'
+check "table" "$expected" "$(tail -n +4 <<<"$out")"
+check "the failing bench's message" 1 "$(grep -c '^slow: something broke$' "$scratch/err")"
+
+# Without the failing bench, but with a row of four fields: refused, status 1.
+rm -r "$scratch/slow"
+printf 'printf "fast\\tshort\\t1\\tms\\n"\n' >>"$scratch/fast/bench.sh"
+out=$(bash "$scratch/run.sh" 2>"$scratch/err")
+check "exit status with a malformed row" 1 "$?"
+check "malformed row named" 1 "$(grep -c 'a row without five fields: fast' "$scratch/err")"
+
+# Everything well: status 0.
+sed -i '$d' "$scratch/fast/bench.sh"
+bash "$scratch/run.sh" >/dev/null 2>&1
+check "exit status when every bench runs" 0 "$?"
+
+[ $failures -eq 0 ] && echo "run_test: all checks passed"
+exit $((failures > 0))
