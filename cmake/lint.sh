@@ -13,6 +13,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
+root_re=$(printf '%s' "$root" | sed 's/[]^$.*+?(){}|[\]/\\&/g')  # the root as a pattern
 out=build/lint
 clang_tidy=${CLANG_TIDY:-clang-tidy}
 
@@ -67,10 +68,9 @@ status=0
 #   cert-msc50-cpp, cert-msc51-cpp: fixed seeds make the randomised tests repeatable.
 test_checks=-clang-analyzer-*,-cert-err58-cpp,-cert-msc50-cpp,-cert-msc51-cpp
 is_test() {
-    [[ $1 =~ _test(_util)?\.(c|cpp)$ || $1 =~ ^$root/tests/ || $1 =~ _fuzz\.cpp$ ]]
+    [[ $1 =~ _test(_util)?\.(c|cpp)$ || $1 =~ ^$root_re/tests/ || $1 =~ _fuzz\.cpp$ ]]
 }
 # Our own headers, anchored at the root (.clang-tidy's pattern is not: it serves editors too).
-root_re=$(printf '%s' "$root" | sed 's/[]^$.*+?(){}|[\]/\\&/g')
 header_filter="^$root_re/(common|chat|shm|alarms|calc|ringlist|treemenu|examples|tests)/.*\\.h\$"
 # clang 14 cannot parse libstdc++ 12's <source_location>: cmake/lint/source_location.h.
 tidy_one() {
@@ -122,36 +122,31 @@ else
 fi
 
 # --- checkpatch ------------------------------------------------------------------------------
-# checkpatch has no inline suppressions; these message types are off, each for its reason:
+# checkpatch has no inline suppressions. These message types are off for every file, each for
+# its reason:
 ignore=(
     # The log texts are the modules' interface, kept byte for byte, blank before "\n" and all.
     QUOTED_WHITESPACE_BEFORE_NEWLINE
-    # dirscan's entry lines go out with no level on purpose: the kernel's default level.
-    PRINTK_WITHOUT_KERN_LEVEL
-    # The modules declare MODULE_LICENSE("Dual BSD/GPL"); which SPDX pair that is, is the
-    # owner's call, not a lint fix.
+    # The modules declare MODULE_LICENSE("Dual BSD/GPL"); which SPDX pair that stands for is
+    # the owner's call, not a lint fix.
     SPDX_LICENSE_TAG
 )
-# compat.h exists to test LINUX_VERSION_CODE (4.8 to current kernels); checkpatch also takes
-# the macro for a variable and the kernel's usual `LINUX_VERSION_CODE >= KERNEL_VERSION(..)`
-# for a constant on the left.
-compat_ignore=(LINUX_VERSION_CODE CONSTANT_COMPARISON)
-join() {
-    local IFS=,
-    echo "$*"
-}
-# checkpatch TYPE,TYPE.. FILE..
-checkpatch() {
-    local types=$1
-    shift
-    perl build/kernel/checkpatch/scripts/checkpatch.pl --no-tree --quiet --terse --show-types \
-        --no-summary --ignore "$types" --file "$@"
-}
+# and these for one file each:
+declare -A ignore_in=(
+    # compat.h's one job is the LINUX_VERSION_CODE tests (4.8 up to current kernels), and
+    # checkpatch reads the usual `LINUX_VERSION_CODE >= KERNEL_VERSION(..)` as a constant on
+    # the left of a comparison.
+    [modules/compat.h]=LINUX_VERSION_CODE,CONSTANT_COMPARISON
+    # dirscan's entry lines go out with no level on purpose: at the kernel's default level.
+    [modules/dirscan/pgdir.c]=PRINTK_WITHOUT_KERN_LEVEL
+)
 echo "lint: checkpatch ($(cat build/kernel/checkpatch/VERSION))"
-mapfile -t kernel_sources < <(find modules -name '*.[ch]' ! -name compat.h | sort)
 found=0
-checkpatch "$(join "${ignore[@]}")" "${kernel_sources[@]}" || found=1
-checkpatch "$(join "${ignore[@]}" "${compat_ignore[@]}")" modules/compat.h || found=1
+while read -r source; do
+    types=$(IFS=,; echo "${ignore[*]}")${ignore_in[$source]:+,${ignore_in[$source]}}
+    perl build/kernel/checkpatch/scripts/checkpatch.pl --no-tree --quiet --terse --show-types \
+        --no-summary --ignore "$types" --file "$source" </dev/null || found=1
+done < <(find modules -name '*.[ch]' | sort)
 if [ "$found" -eq 0 ]; then
     echo "lint: checkpatch clean"
 else
