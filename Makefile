@@ -6,13 +6,14 @@
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
 #   make check-sanitize   the tests again under ASan+UBSan (i386) and TSan (x86-64)
+#   make lint      clang-tidy and cppcheck over user space, checkpatch.pl over the modules
 
 PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-i386 build-x86_64 check tour install bench check-sanitize clean
+.PHONY: all deps build build-i386 build-x86_64 check tour install bench check-sanitize lint clean
 
 all: build
 
@@ -56,6 +57,9 @@ check-sanitize: deps
 	 ctest --test-dir build/i386-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
 	 ctest --test-dir build/x86_64-tsan $(CTEST_FLAGS) -L threaded || status=1; \
 	 exit $$status
+
+lint: deps
+	@JOBS=$(JOBS) bash cmake/lint.sh
 
 clean:
 	rm -rf build

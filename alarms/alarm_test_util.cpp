@@ -47,7 +47,10 @@ std::vector<std::string> children_of(pid_t pid) {
         std::string state;
         pid_t parent = 0;
         rest >> state >> parent;
-        if (parent == pid) children.push_back(name + " " + state);
+        if (parent == pid) {
+            children.push_back(name);
+            children.back().append(" ").append(state);
+        }
     }
     return children;
 }

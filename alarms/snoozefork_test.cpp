@@ -157,14 +157,14 @@ TEST(Snoozefork, AFailedForkIsReportedAndTheWorkerGoesOn) {
                               "ulimit -u 2 && exec setpriv --reuid=65534 --regid=65534 "
                               "--clear-groups \"$0\"",
                               SNOOZEFORK_PATH});
-    std::string start = snoozefork.read_for(snoozefork.out, 500ms);
-    if (start.empty() && snoozefork.out.eof) {
+    std::string opening = snoozefork.read_for(snoozefork.out, 500ms);
+    if (opening.empty() && snoozefork.out.eof) {
         GTEST_SKIP() << "nobody already runs other processes here: "
                      << snoozefork.read_for(snoozefork.err, 100ms);
     }
-    if (start.find(kPrompt) == std::string::npos)
-        start += snoozefork.read_until(snoozefork.out, kPrompt);
-    ASSERT_EQ(start, std::string(kNotice) + kPrompt);
+    if (opening.find(kPrompt) == std::string::npos)
+        opening += snoozefork.read_until(snoozefork.out, kPrompt);
+    ASSERT_EQ(opening, std::string(kNotice) + kPrompt);
     snoozefork.write("1 tea\n");
     EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s), "Fork failed \n");
     EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s),

@@ -145,7 +145,7 @@ TEST(Snoozer, ThousandsOfPendingAlarmsAllPrint) {
         << count(seen, kPrompt) << " prompts came back for " << alarms << " requests";
     // Two seconds after the first request none can have printed: all are pending together.
     const long threads = alarms::test::status_field(snoozer.pid, "Threads");
-    if (std::chrono::steady_clock::now() - started < 1900ms) {
+    if (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1900)) {
         EXPECT_GE(threads, static_cast<long>(alarms) + 1);  // (a sanitizer may add its own)
     } else {
         std::cout << "note: the requests took too long to check that all were pending at once\n";

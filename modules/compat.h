@@ -1,6 +1,7 @@
 /* compat.h: the kernel-interface differences between 4.8, the oldest kernel these modules are
  * written for, and current kernels, kept in one place. Included by the frame (frame.c) and by
- * both ioctl handlers; nothing else in the modules tests LINUX_VERSION_CODE. */
+ * both ioctl handlers; nothing else in the modules tests LINUX_VERSION_CODE.
+ */
 #ifndef OSF_MODULES_COMPAT_H
 #define OSF_MODULES_COMPAT_H
 

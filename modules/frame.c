@@ -2,7 +2,8 @@
  * `insmod <module>.ko devname=<name>`, it takes one device number, a character device, a
  * device class and the node /dev/<name> (made by devtmpfs or udev), all named <name>, and
  * logs open and release; each module supplies the ioctl handler (frame.h). Unloading undoes
- * the set-up in reverse. Talks only to the kernel log and to programs opening the node. */
+ * the set-up in reverse. Talks only to the kernel log and to programs opening the node.
+ */
 #include <linux/cdev.h>
 #include <linux/device.h>
 #include <linux/err.h>

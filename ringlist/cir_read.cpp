@@ -24,6 +24,7 @@ void skip_token() noexcept {
 
 ReadStatus cir_read_int(int* number) noexcept {
     std::fflush(stdout);
+    // NOLINTNEXTLINE(cert-err34-c): the menus read numbers with "%d", as their dialogue does
     const int got = std::scanf("%d", number);
     if (got == 1) return ReadStatus::value;
     if (got == EOF) return ReadStatus::ended;

@@ -15,10 +15,12 @@
 namespace {
 bool fail_malloc = false;
 }
+// The two names are the linker's (ld --wrap): NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" void* __real_malloc(size_t bytes);
 extern "C" void* __wrap_malloc(size_t bytes) {
     return fail_malloc ? nullptr : __real_malloc(bytes);
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 // The deletion menu's display; the store tests never call it.
 extern "C" void cir_display(void) {}

@@ -23,7 +23,7 @@ struct c_node {
     int data;
     struct c_node *next;
 };
-typedef struct c_node c_node;
+typedef struct c_node c_node; /* NOLINT(modernize-use-using): C hosts include this header */
 
 /* The list's whole state. `end` takes the place of the linker's own `end` symbol in any
  * program that links ringmenu.o. */

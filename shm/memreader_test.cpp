@@ -32,7 +32,7 @@ constexpr char kHead[] = "Read data from memory : ";
 
 Result run_reader(const std::vector<std::string>& prefix = {}) {
     std::vector<std::string> argv = prefix;
-    argv.push_back(MEMREADER_PATH);
+    argv.emplace_back(MEMREADER_PATH);
     return osf::test::run(argv, "");
 }
 

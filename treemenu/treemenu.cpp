@@ -28,6 +28,7 @@ enum class Read { number, unreadable, end };
 // no loop repeats on it.
 Read read_number(int& value) noexcept {
     std::fflush(stdout);
+    // NOLINTNEXTLINE(cert-err34-c): the menu reads numbers with "%d", as its dialogue does
     const int got = std::scanf("%d", &value);
     if (got == 1) return Read::number;
     if (got == EOF) return Read::end;
@@ -111,6 +112,7 @@ int main() {
     print_menu();
     for (;;) {
         std::puts("\nEnter the option to select the program : ");
+        // cppcheck-suppress shadowVariable // on purpose: the module-wide one is the partner's
         int option = 0;  // this loop's own; the module-wide `option` belongs to the partner
         const Read read = read_number(option);
         if (read == Read::end) break;

@@ -19,7 +19,6 @@ using osf::test::exited_with;
 using osf::test::Result;
 
 using shm::test::CleanObject;
-using shm::test::kName;
 using shm::test::object_bytes;
 using shm::test::object_exists;
 

@@ -15,7 +15,7 @@ int temp;
 void selection_sort(void) {
     for (i = 0; i < 4; ++i) {
         min = i;
-        for (j = i + 1; j < 5; ++j)
+        for (j = (short)(i + 1); j < 5; ++j)
             if (arr[j] < arr[min]) min = j;
         temp = arr[min];
         arr[min] = arr[i];

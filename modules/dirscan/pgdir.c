@@ -1,7 +1,8 @@
 /* pgdir.c: dirscan's ioctl handler. Any ioctl on /dev/<devname> logs the caller's page
  * directory: one line per entry in use (index, page-frame address) at the kernel's default
  * level, then the count of such entries and the lowmem and highmem lines at info level.
- * Built with the frame (../frame.c); triggered by any program that opens the node. */
+ * Built with the frame (../frame.c); triggered by any program that opens the node.
+ */
 #include <linux/fs.h>
 #include <linux/kernel.h>
 #include <linux/mm_types.h>

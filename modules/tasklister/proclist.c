@@ -1,7 +1,8 @@
 /* proclist.c: tasklister's ioctl handler. Any ioctl on /dev/<devname> logs a process table at
  * info level, one line per process (pid, parent's pid, thread id, command name), walking the
  * kernel's ring of processes from the one after the caller round to the caller itself.
- * Built with the frame (../frame.c); triggered by any program that opens the node. */
+ * Built with the frame (../frame.c); triggered by any program that opens the node.
+ */
 #include <linux/fs.h>
 #include <linux/kernel.h>
 #include <linux/module.h>

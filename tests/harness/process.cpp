@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <utility>
 
 namespace osf::test {
@@ -135,7 +136,7 @@ int Child::wait(milliseconds timeout) {
             reaped = true;
             return -1;
         }
-        ::usleep(2000);
+        std::this_thread::sleep_for(milliseconds(2));
     }
     return status;
 }
@@ -167,6 +168,7 @@ Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
     }
 
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 

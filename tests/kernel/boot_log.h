@@ -47,5 +47,5 @@ inline int count_lines(const Section& section, int level, std::string_view text)
 #define OSF_SECTION(var, name)                                            \
     const ::osf::kernel_test::Section* var =                              \
         ::osf::kernel_test::find_section(::osf::kernel_test::main_log(), name); \
-    ASSERT_NE(var, nullptr) << "the guest printed no section " << name << "\n" \
+    ASSERT_NE(var, nullptr) << "the guest printed no section " << (name) << "\n" \
                             << ::osf::kernel_test::console_tail(::osf::kernel_test::main_log())

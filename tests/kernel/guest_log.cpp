@@ -197,7 +197,7 @@ std::vector<TaskTable> task_tables(const std::vector<KernelLine>& kernel) {
         if (!header || header->level != 6 || header->text != "pid \t ppid \t lwpid \t args ")
             table.problems.push_back("no header line after " + show(kernel[i]));
         if (!blank || blank->level != 6 || !blank->text.empty())
-            table.problems.push_back("no empty line after the header");
+            table.problems.emplace_back("no empty line after the header");
         std::size_t j = i + 3;
         for (; j < kernel.size(); ++j) {
             const auto row = parse_task_row(kernel[j].text);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -105,7 +106,8 @@ TEST(Tasklister, RingOrderFromAfterTheCallerRoundToIt) {
     ASSERT_NE(idle, rows.end());
     for (auto row = rows.begin(); row != idle; ++row)
         EXPECT_GT(row->pid, caller) << show_rows(tables[0]);
-    for (auto row = idle + 1; row + 1 < rows.end(); ++row) {
+    // From the row after the idle task's to the last but one (none if idle is the last row).
+    for (auto row = std::next(idle); row != rows.end() && std::next(row) != rows.end(); ++row) {
         EXPECT_LT(row->pid, caller) << show_rows(tables[0]);
         EXPECT_LT(row->pid, (row + 1)->pid) << "not in creation order\n" << show_rows(tables[0]);
     }

@@ -1,0 +1,157 @@
+#!/bin/bash
+# lint.sh: the static checks behind `make lint`. Run from the Makefile (after `make deps`):
+#   JOBS=2 bash cmake/lint.sh
+# 1. clang-tidy (.clang-tidy at the top) over every user-space translation unit: the i386
+#    tree's, snoozefork's from the x86-64 tree, and the few that scripts compile by hand;
+# 2. cppcheck over the same units;
+# 3. the kernel's own checkpatch.pl over the modules' C sources and headers.
+# It configures both trees (for compile_commands.json) and fetches the kernel headers and
+# checkpatch.pl into build/kernel when they are not there yet; it builds nothing else. Every
+# tool runs even when an earlier one complains; the exit status is non-zero on any finding.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-2}
+root_re=$(printf '%s' "$root" | sed 's/[]^$.*+?(){}|[\]/\\&/g')  # the root as a pattern
+out=build/lint
+clang_tidy=${CLANG_TIDY:-clang-tidy}
+
+echo "lint: configuring the i386 and x86-64 trees"
+cmake --preset i386 >/dev/null
+cmake --preset x86_64 >/dev/null
+cmake --build --preset i386 --target kernel_packages | grep -v '^\[.*Built target' || true
+[ -f build/kernel/kernel.env ] || { echo "lint: the kernel headers fetch failed" >&2; exit 1; }
+sh cmake/fetch-checkpatch.sh build/kernel/checkpatch build/kernel/debs
+
+# One compile database for both tools: our own units of the i386 tree (not GoogleTest, which
+# lives under /usr/src, and nothing under build/), snoozefork's units of the x86-64 tree, and
+# the units that tests compile by hand with the flags they use there.
+rm -rf "$out"
+mkdir -p "$out/tidy" "$out/cppcheck"
+python3 - "$root" "$out/compile_commands.json" <<'EOF'
+import json, sys
+root, target = sys.argv[1], sys.argv[2]
+
+def ours(path):
+    return path.startswith(root + "/") and not path.startswith(root + "/build/")
+
+units = [e for e in json.load(open(root + "/build/i386/compile_commands.json")) if ours(e["file"])]
+units += [e for e in json.load(open(root + "/build/x86_64/compile_commands.json"))
+          if e["file"].startswith(root + "/alarms/snoozefork")]
+by_hand = [
+    # tests/calc-c-client/check_calc_package.sh: a plain C99 client of the calc headers.
+    ("tests/calc-c-client/calc_client.c", "gcc -m32 -std=c99 -pedantic -Wall -Wextra -Icalc"),
+    # treemenu/link_test.sh: the C partner of treemenu.o (one of its three variants).
+    ("treemenu/link_partners/partner.c",
+     "gcc -m32 -std=c11 -Wall -Wextra -DVARIABLES_STRONG -Itreemenu"),
+    # calc/CMakeLists.txt (sanitizer tree): the numcheck fuzzer, built by clang.
+    ("calc/numcheck_fuzz.cpp", "clang++ -m32 -std=c++20 -Wall -Wextra -Icalc"),
+]
+for path, flags in by_hand:
+    units.append({"directory": root, "file": root + "/" + path,
+                  "command": flags + " -c " + path + " -o /dev/null"})
+json.dump(units, open(target, "w"), indent=1)
+EOF
+mapfile -t units < <(python3 -c 'import json, sys
+for u in json.load(open(sys.argv[1])): print(u["file"])' "$out/compile_commands.json")
+
+status=0
+
+# --- clang-tidy ------------------------------------------------------------------------------
+# Test sources (the *_test files, their helpers, the test bed under tests/, the fuzzer) are
+# linted too: a fault in a test hides faults in the code. They get a lighter set:
+#   clang-analyzer-*: its path-by-path search through every GoogleTest macro takes most of
+#     the lint time; the tests run under ASan and UBSan (make check-sanitize) instead;
+#   cert-err58-cpp: a table of expected texts that threw while being built would fail the
+#     test program at start, loudly;
+#   cert-msc50-cpp, cert-msc51-cpp: fixed seeds make the randomised tests repeatable.
+test_checks=-clang-analyzer-*,-cert-err58-cpp,-cert-msc50-cpp,-cert-msc51-cpp
+is_test() {
+    [[ $1 =~ _test(_util)?\.(c|cpp)$ || $1 =~ ^$root_re/tests/ || $1 =~ _fuzz\.cpp$ ]]
+}
+# Our own headers, anchored at the root (.clang-tidy's pattern is not: it serves editors too).
+header_filter="^$root_re/(common|chat|shm|alarms|calc|ringlist|treemenu|examples|tests)/.*\\.h\$"
+# clang 14 cannot parse libstdc++ 12's <source_location>: cmake/lint/source_location.h.
+tidy_one() {
+    local unit=$1 log=$out/tidy/$(echo "${1#"$root"/}" | tr / _).log
+    local extra=()
+    is_test "$unit" && extra=(--checks="$test_checks")
+    if ! "$clang_tidy" -p "$out" --quiet --header-filter="$header_filter" \
+        --extra-arg=-include"$root/cmake/lint/source_location.h" "${extra[@]}" "$unit" \
+        >"$log" 2>&1; then
+        touch "$log.failed"
+    fi
+}
+echo "lint: clang-tidy over ${#units[@]} units ($jobs at a time)"
+started=$SECONDS
+# The test units first: they take longest, so the pool ends evenly.
+mapfile -t ordered < <(for u in "${units[@]}"; do is_test "$u" && echo "$u"; done
+                       for u in "${units[@]}"; do is_test "$u" || echo "$u"; done)
+for unit in "${ordered[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    tidy_one "$unit" &
+done
+wait
+failed=0
+for log in "$out"/tidy/*.log; do
+    [ -f "$log.failed" ] || continue
+    failed=$((failed + 1))
+    grep -v -E '^[0-9]+ warnings?( and [0-9]+ errors?)? generated\.$' "$log" || true
+done
+if [ "$failed" -eq 0 ]; then
+    echo "lint: clang-tidy clean ($((SECONDS - started)) s)"
+else
+    echo "lint: clang-tidy: findings in $failed units"
+    status=1
+fi
+
+# --- cppcheck --------------------------------------------------------------------------------
+# Suppressions stand inline where the code is (cppcheck-suppress id // why); the few that
+# hold everywhere are in cmake/lint/cppcheck-suppressions.txt, each with its reason.
+echo "lint: cppcheck"
+if cppcheck --project="$out/compile_commands.json" --quiet -j "$jobs" \
+    --cppcheck-build-dir="$out/cppcheck" --enable=warning,style,performance,portability \
+    --library=posix --library=googletest --inline-suppr \
+    --suppressions-list=cmake/lint/cppcheck-suppressions.txt --error-exitcode=1 \
+    --template='{file}:{line}:{column}: {severity}: {message} [{id}]'; then
+    echo "lint: cppcheck clean"
+else
+    echo "lint: cppcheck: findings above"
+    status=1
+fi
+
+# --- checkpatch ------------------------------------------------------------------------------
+# checkpatch has no inline suppressions. These message types are off for every file, each for
+# its reason:
+ignore=(
+    # The log texts are the modules' interface, kept byte for byte, blank before "\n" and all.
+    QUOTED_WHITESPACE_BEFORE_NEWLINE
+    # The modules declare MODULE_LICENSE("Dual BSD/GPL"); which SPDX pair that stands for is
+    # the owner's call, not a lint fix.
+    SPDX_LICENSE_TAG
+)
+# and these for one file each:
+declare -A ignore_in=(
+    # compat.h's one job is the LINUX_VERSION_CODE tests (4.8 up to current kernels), and
+    # checkpatch reads the usual `LINUX_VERSION_CODE >= KERNEL_VERSION(..)` as a constant on
+    # the left of a comparison.
+    [modules/compat.h]=LINUX_VERSION_CODE,CONSTANT_COMPARISON
+    # dirscan's entry lines go out with no level on purpose: at the kernel's default level.
+    [modules/dirscan/pgdir.c]=PRINTK_WITHOUT_KERN_LEVEL
+)
+echo "lint: checkpatch ($(cat build/kernel/checkpatch/VERSION))"
+found=0
+while read -r source; do
+    types=$(IFS=,; echo "${ignore[*]}")${ignore_in[$source]:+,${ignore_in[$source]}}
+    perl build/kernel/checkpatch/scripts/checkpatch.pl --no-tree --quiet --terse --show-types \
+        --no-summary --ignore "$types" --file "$source" </dev/null || found=1
+done < <(find modules -name '*.[ch]' | sort)
+if [ "$found" -eq 0 ]; then
+    echo "lint: checkpatch clean"
+else
+    echo "lint: checkpatch: findings above"
+    status=1
+fi
+
+exit $status
