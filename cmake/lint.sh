@@ -26,7 +26,7 @@ sh cmake/fetch-checkpatch.sh build/kernel/checkpatch build/kernel/debs
 
 # One compile database for both tools: our own units of the i386 tree (not GoogleTest, which
 # lives under /usr/src, and nothing under build/), snoozefork's units of the x86-64 tree, and
-# the units that tests compile by hand with the flags they use there.
+# the units that tests and benchmarks compile by hand with the flags they use there.
 rm -rf "$out"
 mkdir -p "$out/tidy" "$out/cppcheck"
 python3 - "$root" "$out/compile_commands.json" <<'EOF'
@@ -47,6 +47,11 @@ by_hand = [
      "gcc -m32 -std=c11 -Wall -Wextra -DVARIABLES_STRONG -Itreemenu"),
     # calc/CMakeLists.txt (sanitizer tree): the numcheck fuzzer, built by clang.
     ("calc/numcheck_fuzz.cpp", "clang++ -m32 -std=c++20 -Wall -Wextra -Icalc"),
+    # bench/*/bench.sh: the benchmark drivers, each built by its own script.
+    ("bench/alarms/alarm_bench.cpp", "g++ -std=c++20 -O2 -Wall -Wextra"),
+    ("bench/chat/chat_bench.cpp", "g++ -std=c++20 -O2 -Wall -Wextra"),
+    ("bench/chat/pingpong.c", "gcc -m32 -std=c11 -O2 -Wall -Wextra"),
+    ("bench/numcheck/numcheck_bench.c", "gcc -m32 -std=c11 -O2 -Wall -Wextra -Icalc"),
 ]
 for path, flags in by_hand:
     units.append({"directory": root, "file": root + "/" + path,
@@ -71,7 +76,7 @@ is_test() {
     [[ $1 =~ _test(_util)?\.(c|cpp)$ || $1 =~ ^$root_re/tests/ || $1 =~ _fuzz\.cpp$ ]]
 }
 # Our own headers, anchored at the root (.clang-tidy's pattern is not: it serves editors too).
-header_filter="^$root_re/(common|chat|shm|alarms|calc|ringlist|treemenu|examples|tests)/.*\\.h\$"
+header_filter="^$root_re/(common|chat|shm|alarms|calc|ringlist|treemenu|examples|tests|bench)/.*\\.h\$"
 # clang 14 cannot parse libstdc++ 12's <source_location>: cmake/lint/source_location.h.
 tidy_one() {
     local unit=$1 log=$out/tidy/$(echo "${1#"$root"/}" | tr / _).log

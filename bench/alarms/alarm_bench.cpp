@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "../count_arg.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -84,7 +86,7 @@ void send(Program& p, const std::string& text) {
     }
 }
 
-void finish(Program& p) {
+void finish(const Program& p) {
     close(p.in);  // end of input ends both programs
     kill(p.pid, SIGTERM);
     waitpid(p.pid, nullptr, 0);
@@ -171,7 +173,7 @@ void take(Program& p, Lateness& m, Clock::time_point when) {
         const std::string line = p.pending.substr(0, nl + 1);
         p.pending.erase(0, nl + 1);
         const size_t at = line.find(" m");
-        const long index = at == std::string::npos ? -1 : std::atol(line.c_str() + at + 2);
+        const long index = at == std::string::npos ? -1 : std::strtol(line.c_str() + at + 2, nullptr, 10);
         char expected[128] = "";
         if (index >= 0 && index < static_cast<long>(m.due.size())) {
             const std::string message = "m" + std::to_string(index);
@@ -198,7 +200,7 @@ int lateness(const char* path, const std::string& prompt, int alarms, int second
     Program p = start(path);
     Lateness m{prompt, format, seconds, std::vector<Clock::time_point>(static_cast<size_t>(alarms)),
                std::vector<char>(static_cast<size_t>(alarms), 0), {}, 0, false};
-    const auto await_prompts = [&](size_t total) {
+    const auto wait_for_prompts = [&](size_t total) {
         while (m.prompts < total) {
             if (!pump(p, m, 10000)) {
                 std::fprintf(stderr, "alarm_bench: %s ended early\n", path);
@@ -207,13 +209,13 @@ int lateness(const char* path, const std::string& prompt, int alarms, int second
         }
     };
     // The greeting line before the first prompt is no alarm: forget it.
-    await_prompts(1);
+    wait_for_prompts(1);
     m.stray = false;
     m.late_ms.clear();
     for (int i = 0; i < alarms; ++i) {
         m.due[static_cast<size_t>(i)] = Clock::now() + std::chrono::seconds(seconds);
         send(p, std::to_string(seconds) + " m" + std::to_string(i) + "\n");
-        await_prompts(static_cast<size_t>(i) + 2);
+        wait_for_prompts(static_cast<size_t>(i) + 2);
     }
     const double window = ms(m.due.back() - m.due.front());
     const auto deadline = m.due.back() + std::chrono::seconds(10);
@@ -283,10 +285,17 @@ int memory(const char* path, int alarms) {
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
-    if (argc == 7 && std::strcmp(argv[1], "lateness") == 0)
-        return lateness(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
-    if (argc == 4 && std::strcmp(argv[1], "memory") == 0)
-        return memory(argv[2], std::atoi(argv[3]));
+    if (argc == 7 && std::strcmp(argv[1], "lateness") == 0) {
+        const long alarms = count_arg(argv[4]);
+        const long seconds = count_arg(argv[5]);
+        if (alarms > 0 && seconds > 0)
+            return lateness(argv[2], argv[3], static_cast<int>(alarms), static_cast<int>(seconds),
+                            argv[6]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "memory") == 0) {
+        const long alarms = count_arg(argv[3]);
+        if (alarms > 0) return memory(argv[2], static_cast<int>(alarms));
+    }
     std::fprintf(stderr,
                  "usage: alarm_bench lateness PROGRAM PROMPT ALARMS SECONDS FORMAT\n"
                  "       alarm_bench memory SNOOZER ALARMS\n");

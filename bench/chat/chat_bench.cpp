@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "../count_arg.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -154,14 +156,14 @@ void round_trip(Program& asker, Program& replier, long i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
+    const int rounds = argc == 5 ? static_cast<int>(count_arg(argv[3])) : 0;
+    const long trips = argc == 5 ? count_arg(argv[4]) : 0;
+    if (rounds <= 0 || trips <= 0) {
         std::fprintf(stderr, "usage: chat_bench REPLIER ASKER ROUNDS TRIPS\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
     std::atexit(stop_all);
-    const int rounds = std::atoi(argv[3]);
-    const long trips = std::atol(argv[4]);
 
     Program replier = start(argv[1]);
     for (int i = 0; i < 500 && !port_bound() && alive(replier); ++i)

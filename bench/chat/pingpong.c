@@ -20,6 +20,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "../count_arg.h"
+
 enum { kDatagram = 80, kWarmUp = 200 };
 
 static void fail(const char* what) {
@@ -61,12 +63,12 @@ static void round_trip(int sock, const struct sockaddr_in* server, long i) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
+    const int rounds = argc == 3 ? (int)count_arg(argv[1]) : 0;
+    const long trips = argc == 3 ? count_arg(argv[2]) : 0;
+    if (rounds <= 0 || trips <= 0) {
         fprintf(stderr, "usage: pingpong ROUNDS TRIPS\n");
         return 2;
     }
-    const int rounds = atoi(argv[1]);
-    const long trips = atol(argv[2]);
 
     struct sockaddr_in server;
     memset(&server, 0, sizeof server);

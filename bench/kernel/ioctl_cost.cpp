@@ -18,6 +18,8 @@
 #include <cstring>
 #include <vector>
 
+#include "../count_arg.h"
+
 namespace {
 
 double now_us() {
@@ -29,7 +31,7 @@ double now_us() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const long calls = argc == 3 ? std::atol(argv[2]) : 0;
+    const long calls = argc == 3 ? count_arg(argv[2]) : 0;
     if (calls <= 0) {
         std::fprintf(stderr, "usage: ioctl_cost DEVICE CALLS\n");
         return 2;
