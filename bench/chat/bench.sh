@@ -39,14 +39,25 @@ fi
 rounds=5
 chat_trips=5000
 pingpong_trips=20000
-chat=$("$out/chat_bench" "$replier" "$asker" $rounds $chat_trips)
-limit=$("$out/pingpong" $rounds $pingpong_trips)
-read -r chat_rate chat_us <<<"$chat"
-read -r limit_rate limit_us <<<"$limit"
-share=$(awk -v a="$chat_rate" -v b="$limit_rate" 'BEGIN { printf "%.0f", 100 * a / b }')
-measure="asker + replier, one line each way per round trip; best of $rounds rounds of"
-row chat "$measure $(grouped $chat_trips)" "$chat_rate" "round trips/s" \
-    "$share % of the ping-pong limit; $chat_us µs each"
-measure="C ping-pong: 80-byte UDP datagrams on 127.0.0.1, blocking; best of $rounds rounds of"
-row chat "$measure $(grouped $pingpong_trips)" "$limit_rate" "round trips/s" \
-    "the chat's limit; $limit_us µs each"
+# Each pair runs twice: with every process on one CPU (taskset), where a round trip costs two
+# context switches, and free to spread over the machine's CPUs, where each wake-up of the
+# other end may cross to another CPU (on a virtual machine that costs tens of microseconds).
+for placement in one spread; do
+    pin=()
+    where="free to use every CPU"
+    if [ $placement = one ]; then
+        pin=(taskset -c 0)
+        where="all on one CPU"
+    fi
+    chat=$("${pin[@]}" "$out/chat_bench" "$replier" "$asker" $rounds $chat_trips)
+    limit=$("${pin[@]}" "$out/pingpong" $rounds $pingpong_trips)
+    read -r chat_rate chat_us <<<"$chat"
+    read -r limit_rate limit_us <<<"$limit"
+    share=$(awk -v a="$chat_rate" -v b="$limit_rate" 'BEGIN { printf "%.0f", 100 * a / b }')
+    measure="asker + replier, a line each way per trip, $where; best of $rounds rounds of"
+    row chat "$measure $(grouped $chat_trips)" "$chat_rate" "round trips/s" \
+        "$share % of the ping-pong limit; $chat_us µs each"
+    measure="C ping-pong, 80-byte datagrams on 127.0.0.1, $where; best of $rounds rounds of"
+    row chat "$measure $(grouped $pingpong_trips)" "$limit_rate" "round trips/s" \
+        "the chat's limit; $limit_us µs each"
+done
