@@ -18,3 +18,26 @@ row() {
 grouped() {
     echo "$1" | sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta'
 }
+
+# bench_need NAME FILE...: stops bench NAME unless every FILE exists (the build makes them).
+bench_need() {
+    local name=$1 file
+    shift
+    for file in "$@"; do
+        if [ ! -e "$file" ]; then
+            echo "bench $name: ${file:-a file of the build} is missing (run make first)" >&2
+            exit 1
+        fi
+    done
+}
+
+# bench_compile OUTPUT SOURCE COMPILER [FLAG...]: builds a driver unless OUTPUT is newer than
+# SOURCE and the header the drivers share.
+bench_compile() {
+    local output=$1 source=$2
+    shift 2
+    if [ ! -x "$output" ] || [ "$source" -nt "$output" ] ||
+        [ "$bench_root/bench/count_arg.h" -nt "$output" ]; then
+        "$@" -o "$output" "$source"
+    fi
+}

@@ -10,17 +10,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$bench_root
 snoozer=$root/build/i386/alarms/snoozer
 snoozefork=$root/build/x86_64/alarms/snoozefork
-for program in "$snoozer" "$snoozefork"; do
-    if [ ! -x "$program" ]; then
-        echo "bench alarms: $program is not built (run make first)" >&2
-        exit 1
-    fi
-done
+bench_need alarms "$snoozer" "$snoozefork"
 out=$root/build/bench/alarms
 mkdir -p "$out"
-if [ ! -x "$out/alarm_bench" ] || [ "$here/alarm_bench.cpp" -nt "$out/alarm_bench" ]; then
-    g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$out/alarm_bench" "$here/alarm_bench.cpp"
-fi
+bench_compile "$out/alarm_bench" "$here/alarm_bench.cpp" g++ -std=c++20 -O2 -Wall -Wextra -Werror
 
 # Each request is sent as soon as the prompt is back; each printed alarm is timed against its
 # due time (request sent + the seconds).

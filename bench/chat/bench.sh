@@ -12,12 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$bench_root
 replier=$root/build/i386/chat/replier
 asker=$root/build/i386/chat/asker
-for program in "$replier" "$asker"; do
-    if [ ! -x "$program" ]; then
-        echo "bench chat: $program is not built (run make first)" >&2
-        exit 1
-    fi
-done
+bench_need chat "$replier" "$asker"
 # Some other program on port 1234 would take the datagrams meant for replier (or keep it from
 # binding): look in the kernel's socket tables, which never takes the port.
 if awk 'FNR > 1 && $2 ~ /:04D2$/ { found = 1 } END { exit !found }' /proc/net/udp \
@@ -29,12 +24,8 @@ fi
 
 out=$root/build/bench/chat
 mkdir -p "$out"
-if [ ! -x "$out/chat_bench" ] || [ "$here/chat_bench.cpp" -nt "$out/chat_bench" ]; then
-    g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$out/chat_bench" "$here/chat_bench.cpp"
-fi
-if [ ! -x "$out/pingpong" ] || [ "$here/pingpong.c" -nt "$out/pingpong" ]; then
-    gcc -m32 -std=c11 -O2 -Wall -Wextra -Werror -o "$out/pingpong" "$here/pingpong.c"
-fi
+bench_compile "$out/chat_bench" "$here/chat_bench.cpp" g++ -std=c++20 -O2 -Wall -Wextra -Werror
+bench_compile "$out/pingpong" "$here/pingpong.c" gcc -m32 -std=c11 -O2 -Wall -Wextra -Werror
 
 rounds=5
 chat_trips=5000

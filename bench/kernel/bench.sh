@@ -14,12 +14,7 @@ root=$bench_root
 tree=$root/build/i386
 kernel_env=$(sed -n 's/^OSF_KERNEL_ENV:INTERNAL=//p' "$tree/CMakeCache.txt" 2>/dev/null || true)
 initramfs=$tree/tests/kernel/initramfs.cpio.gz
-for file in "$kernel_env" "$initramfs"; do
-    if [ ! -f "$file" ]; then
-        echo "bench kernel: ${file:-the kernel test bed} is missing (run make first)" >&2
-        exit 1
-    fi
-done
+bench_need kernel "$kernel_env" "$initramfs"
 
 out=$root/build/bench/kernel
 mkdir -p "$out"

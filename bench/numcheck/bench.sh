@@ -9,10 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$bench_root
 : "${OSF_I386:=$root/build/i386}"
 object=$OSF_I386/calc/numcheck.o
-if [ ! -f "$object" ]; then
-    echo "bench numcheck: $object is missing; run make first" >&2
-    exit 1
-fi
+bench_need numcheck "$object"
 scratch=$(mktemp -d /tmp/osfacets-bench-numcheck-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 gcc -m32 -O2 -std=c11 -Wall -Wextra -Werror -I"$root/calc" -o "$scratch/numcheck_bench" \
