@@ -55,10 +55,6 @@ std::vector<std::string> children_of(pid_t pid) {
     return children;
 }
 
-osf::test::Child spawn_limited(const std::string& program, const std::string& limits) {
-    return osf::test::spawn({"/bin/bash", "-c", limits + " && exec \"$0\"", program});
-}
-
 bool read_until_count(osf::test::Child& child, std::string& seen, std::string_view needle,
                       size_t times, osf::test::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

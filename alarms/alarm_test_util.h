@@ -1,5 +1,5 @@
 // Helpers shared by the alarm programs' end-to-end tests: counting texts in output, reading a
-// process's /proc entries, and starting a program under resource limits.
+// process's /proc entries.
 #pragma once
 
 #include <sys/types.h>
@@ -29,9 +29,6 @@ long status_field(pid_t pid, const std::string& name);
 
 // The children of `pid` as "<pid> <state>" (state Z: a zombie), found by scanning /proc.
 std::vector<std::string> children_of(pid_t pid);
-
-// Starts `program` through bash after the shell commands `limits` (such as "ulimit -v 262144").
-osf::test::Child spawn_limited(const std::string& program, const std::string& limits);
 
 // Reads `child`'s standard output into `seen` until `needle` occurs `times` times in it or the
 // time limit passes. Returns whether it did.

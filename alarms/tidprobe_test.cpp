@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "alarm_test_util.h"
 #include "process.h"
 
 namespace {
@@ -28,9 +27,9 @@ TEST(Tidprobe, PrintsTheValueAndItsOwnThreadIdWithoutANewline) {
 }
 
 TEST(Tidprobe, AFailedThreadCreationEndsWithStatusOne) {
-    if (alarms::test::kSanitized) GTEST_SKIP() << "the sanitizers need far more address space";
-    // New threads take the stack limit as their size: 512 MiB cannot fit within 256 MiB.
-    Child probe = alarms::test::spawn_limited(TIDPROBE_PATH, "ulimit -s 524288 && ulimit -v 262144");
+    osf::test::SpawnOptions options;
+    options.env = osf::test::inject_env("pthread_create:1");
+    Child probe = osf::test::spawn({TIDPROBE_PATH}, options);
     EXPECT_EQ(probe.read_to_eof(probe.out), "");
     EXPECT_EQ(probe.read_to_eof(probe.err),
               "thread creation failed.. \n: Resource temporarily unavailable\n");

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "process.h"
 
@@ -41,6 +42,7 @@ Captured in_child(Body body) {
     while ((n = ::read(fds[0], chunk, sizeof chunk)) > 0) c.err.append(chunk, n);
     ::close(fds[0]);
     ::waitpid(pid, &c.status, 0);
+    c.err = osf::test::without_emulator_notes(std::move(c.err));
     return c;
 }
 

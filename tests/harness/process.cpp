@@ -22,6 +22,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// What qemu-user writes to the program's standard error when the program dies of a signal.
+constexpr std::string_view kEmulatorNote = "qemu: uncaught target signal ";
+
+// Takes every complete emulator note line out of `text`; an incomplete one waits for its rest.
+void erase_emulator_notes(std::string& text) {
+    for (size_t at = text.find(kEmulatorNote); at != std::string::npos;
+         at = text.find(kEmulatorNote, at)) {
+        const size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;
+        text.erase(at, end + 1 - at);
+    }
+}
+
 void close_fd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -40,7 +53,26 @@ bool fill(Stream& s, milliseconds wait) {
         return false;
     }
     s.pending.append(chunk, static_cast<size_t>(n));
+    if (s.drop_emulator_notes) erase_emulator_notes(s.pending);
     return true;
+}
+
+// Whether one binfmt_misc entry is enabled and claims 32-bit little-endian x86 executables:
+// its magic starts with the ELF32 LSB identification and holds machine 3 (EM_386) at byte 18.
+bool claims_i386(const std::filesystem::path& entry) {
+    std::ifstream file(entry);
+    std::string line;
+    bool enabled = false, i386 = false, at_start = false;
+    while (std::getline(file, line)) {
+        if (line == "enabled") enabled = true;
+        if (line == "offset 0") at_start = true;
+        if (line.rfind("magic ", 0) == 0) {
+            const std::string magic = line.substr(6);
+            i386 = magic.size() >= 40 && magic.rfind("7f454c460101", 0) == 0 &&
+                   magic.substr(36, 4) == "0300";
+        }
+    }
+    return enabled && i386 && at_start;
 }
 
 milliseconds left_until(Clock::time_point deadline) {
@@ -141,6 +173,27 @@ int Child::wait(milliseconds timeout) {
     return status;
 }
 
+bool Child::wait_stopped(milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!reaped) {
+        int seen = 0;
+        const pid_t r = ::waitpid(pid, &seen, WNOHANG | WUNTRACED);
+        if (r == pid && WIFSTOPPED(seen)) return true;
+        if (r == pid) {
+            status = seen;
+            reaped = true;
+            break;
+        }
+        if (Clock::now() >= deadline) break;
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    ADD_FAILURE() << "child " << pid << " did not stop in time ("
+                  << (reaped ? describe_status(status) : "still running") << ")";
+    return false;
+}
+
+void Child::resume() { ::kill(pid, SIGCONT); }
+
 bool Child::ended() {
     if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) reaped = true;
     return reaped;
@@ -214,6 +267,7 @@ Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
     }
     ::close(err_pipe[1]);
     child.err.fd = err_pipe[0];
+    child.err.drop_emulator_notes = i386_emulated() && elf_kind(argv[0]) != "ELF64 x86-64";
     // A child that dies must not kill the test with SIGPIPE when the test writes to it.
     ::signal(SIGPIPE, SIG_IGN);
     return child;
@@ -239,6 +293,41 @@ Result run(const std::vector<std::string>& argv, std::string_view input, millise
     result.out = std::move(child.out.pending);
     result.err = std::move(child.err.pending);
     return result;
+}
+
+std::vector<std::string> inject_env(std::string_view fail, std::string_view stop_after) {
+    std::vector<std::string> env{"LD_PRELOAD=" OSF_INJECT_LIBRARY};
+    if (!fail.empty()) env.push_back("OSF_FAIL=" + std::string(fail));
+    if (!stop_after.empty()) env.push_back("OSF_STOP_AFTER=" + std::string(stop_after));
+#if defined(__SANITIZE_ADDRESS__)
+    // The runtime insists on being loaded first unless told otherwise.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    env.push_back(std::string("ASAN_OPTIONS=") + (options != nullptr ? options : "") +
+                  (options != nullptr && *options != '\0' ? ":" : "") +
+                  "verify_asan_link_order=0");
+#endif
+    return env;
+}
+
+bool i386_emulated() {
+    static const bool emulated = [] {
+        const std::filesystem::path root = "/proc/sys/fs/binfmt_misc";
+        std::ifstream status(root / "status");
+        std::string state;
+        if (!std::getline(status, state) || state != "enabled") return false;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+            const std::string name = entry.path().filename();
+            if (name != "register" && name != "status" && claims_i386(entry.path())) return true;
+        }
+        return false;
+    }();
+    return emulated;
+}
+
+std::string without_emulator_notes(std::string text) {
+    if (i386_emulated()) erase_emulator_notes(text);
+    return text;
 }
 
 bool exited_with(int status, int code) {

@@ -20,6 +20,9 @@ struct Stream {
     int fd = -1;
     std::string pending;
     bool eof = false;
+    // An emulator's own notes ("qemu: uncaught target signal ...") are taken out as they come:
+    // set on the standard error of an i386 child when i386 programs run under emulation.
+    bool drop_emulator_notes = false;
 };
 
 struct SpawnOptions {
@@ -57,6 +60,10 @@ struct Child {
 
     // Waits for the child to end; on timeout kills it and fails the test. Returns the wait status.
     int wait(milliseconds timeout = kDefaultTimeout);
+    // Waits until the child has stopped itself (OSF_STOP_AFTER, see inject_env); fails the test
+    // and returns false if it does not in time. resume() lets it go on.
+    bool wait_stopped(milliseconds timeout = kDefaultTimeout);
+    void resume();
     // True if the child has ended by now (reaps it).
     bool ended();
 };
@@ -71,6 +78,19 @@ struct Result {
 };
 Result run(const std::vector<std::string>& argv, std::string_view input,
            milliseconds timeout = kDefaultTimeout, const SpawnOptions& options = {});
+
+// Environment entries (for SpawnOptions::env) that preload the test library inject.cpp into
+// the child: `fail` becomes OSF_FAIL ("pthread_create:2-4", "fork:1"), `stop_after`
+// OSF_STOP_AFTER ("mmap"). Under AddressSanitizer the runtime is told to accept a library
+// loaded before it.
+std::vector<std::string> inject_env(std::string_view fail, std::string_view stop_after = {});
+
+// Whether i386 programs run through an emulator on this host: an enabled binfmt_misc entry
+// claims i386 executables (such an entry takes precedence over the kernel's own loader).
+bool i386_emulated();
+
+// `text` without the emulator's own lines (under emulation only; otherwise unchanged).
+std::string without_emulator_notes(std::string text);
 
 bool exited_with(int status, int code);
 bool killed_by(int status, int signal);

@@ -1,0 +1,108 @@
+// inject: a library that tests preload (LD_PRELOAD) into a program under test, to make chosen
+// library calls fail or to stop the program right after a chosen call. Failure paths and race
+// windows are then reached deterministically, at the call itself, whatever the host: natively
+// or under an emulator, with or without a sanitizer, and without process limits that an
+// emulator would trip over first. The harness builds the environment (inject_env in process.h).
+//
+//   OSF_FAIL=<call>:<n>[-<m>][,<call>:<n>[-<m>]...]
+//       calls n to m of <call> (counted from 1 in the process) fail with EAGAIN, without
+//       doing anything: pthread_create returns the error, fork returns -1 with errno set.
+//   OSF_STOP_AFTER=<call>
+//       once the first call of <call> has returned, the program stops itself with SIGSTOP;
+//       the test does what it wants in that window and resumes it with SIGCONT.
+//
+// Only the program's own calls pass through here; the C library's internal uses of the same
+// functions do not. A call not named in either variable goes straight to the real function.
+#include <dlfcn.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Whether `list` (the value of OSF_FAIL) names call number `n` of `call`.
+bool listed(const char* list, const char* call, unsigned long n) {
+    const std::size_t length = std::strlen(call);
+    for (const char* at = list; at != nullptr && *at != '\0';) {
+        const char* next = std::strchr(at, ',');
+        if (std::strncmp(at, call, length) == 0 && at[length] == ':') {
+            char* end = nullptr;
+            const unsigned long first = std::strtoul(at + length + 1, &end, 10);
+            unsigned long last = first;
+            if (*end == '-') last = std::strtoul(end + 1, &end, 10);
+            if (n >= first && n <= last) return true;
+        }
+        at = next != nullptr ? next + 1 : nullptr;
+    }
+    return false;
+}
+
+// Counts a call of `call` and tells whether this one is to fail.
+bool should_fail(const char* call, std::atomic<unsigned long>& calls) {
+    const unsigned long n = ++calls;
+    const char* list = std::getenv("OSF_FAIL");
+    return list != nullptr && listed(list, call, n);
+}
+
+// Stops the process after the first call of `call`, if OSF_STOP_AFTER names it.
+void stop_after(const char* call, std::atomic<bool>& done) {
+    const char* name = std::getenv("OSF_STOP_AFTER");
+    if (name == nullptr || std::strcmp(name, call) != 0 || done.exchange(true)) return;
+    const int saved = errno;
+    ::raise(SIGSTOP);
+    errno = saved;
+}
+
+std::atomic<bool> mmap_stopped{false};
+
+// The next definition of `name` after this library: the C library's (or a sanitizer's).
+template <typename Function>
+Function real(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                   void* (*start)(void*), void* argument) {
+    static std::atomic<unsigned long> calls{0};
+    if (should_fail("pthread_create", calls)) return EAGAIN;
+    static const auto next = real<decltype(&pthread_create)>("pthread_create");
+    return next(thread, attributes, start, argument);
+}
+
+pid_t fork() {
+    static std::atomic<unsigned long> calls{0};
+    if (should_fail("fork", calls)) {
+        errno = EAGAIN;
+        return -1;
+    }
+    static const auto next = real<decltype(&fork)>("fork");
+    return next();
+}
+
+// mmap and mmap64 are one stop point, "mmap": a 32-bit program built with a 64-bit off_t
+// calls the second under the first one's name.
+void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
+    static const auto next = real<decltype(&mmap)>("mmap");
+    void* mapped = next(address, length, protection, flags, fd, offset);
+    stop_after("mmap", mmap_stopped);
+    return mapped;
+}
+
+void* mmap64(void* address, size_t length, int protection, int flags, int fd, off64_t offset) {
+    static const auto next = real<decltype(&mmap64)>("mmap64");
+    void* mapped = next(address, length, protection, flags, fd, offset);
+    stop_after("mmap", mmap_stopped);
+    return mapped;
+}
+
+}  // extern "C"
