@@ -34,9 +34,30 @@ function(osf_program_path program test macro)
   add_dependencies(${test} ${program})
 endfunction()
 
-# osf_install_programs(<targets...>): installs programs into bin/ and records them, so that
-# the install test checks each one lands there as an executable of this tree's architecture.
+# osf_delivered_here(<name> <variable>): sets <variable> to whether this tree builds <name> as
+# a deliverable (i386 for all but OSF_X86_64_DELIVERABLES), not as a test vehicle.
+function(osf_delivered_here name variable)
+  if(name IN_LIST OSF_X86_64_DELIVERABLES)
+    set(wanted x86_64)
+  else()
+    set(wanted i386)
+  endif()
+  if(OSF_ARCH STREQUAL wanted)
+    set(${variable} ON PARENT_SCOPE)
+  else()
+    set(${variable} OFF PARENT_SCOPE)
+  endif()
+endfunction()
+
+# osf_install_programs(<targets...>): installs programs into bin/ from the tree that delivers
+# them and records them, so that the install test checks each one lands there as an executable
+# of that tree's architecture. In the other tree (a test vehicle) it does nothing.
 function(osf_install_programs)
-  install(TARGETS ${ARGN} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  set_property(GLOBAL APPEND PROPERTY OSF_INSTALLED_PROGRAMS ${ARGN})
+  foreach(program ${ARGN})
+    osf_delivered_here(${program} delivered)
+    if(delivered)
+      install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+      set_property(GLOBAL APPEND PROPERTY OSF_INSTALLED_PROGRAMS ${program})
+    endif()
+  endforeach()
 endfunction()

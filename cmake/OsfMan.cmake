@@ -11,7 +11,7 @@ find_program(OSF_SCDOC scdoc)
 #   <page>      the page's file name with its section (replier.1), built from <page>.scd in
 #               the calling folder; a path below that folder is allowed (tasklister/tasklister.4).
 #   <artifact>  what the page documents: a target (a program or shared library), checked in
-#               the tree that builds it, or a file name with a dot (ringmenu.o, tasklister.ko)
+#               the tree that delivers it, or a file name with a dot (ringmenu.o, tasklister.ko)
 #               in the calling folder's build directory, checked in the i386 tree.
 # Sanitizer trees build and check no pages: the release tree's artifacts are the documented ones.
 function(osf_man)
@@ -43,10 +43,11 @@ function(osf_man)
     endif()
 
     set(artifact_file "")
-    if(artifact MATCHES "\\.")
-      if(OSF_ARCH STREQUAL "i386")
-        set(artifact_file ${CMAKE_CURRENT_BINARY_DIR}/${artifact})
-      endif()
+    osf_delivered_here(${artifact} delivered)
+    if(NOT delivered)
+      # Checked in the tree that delivers it, not in a test vehicle's build.
+    elseif(artifact MATCHES "\\.")
+      set(artifact_file ${CMAKE_CURRENT_BINARY_DIR}/${artifact})
     elseif(TARGET ${artifact})
       set(artifact_file $<TARGET_FILE:${artifact}>)
     endif()

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+#include "int_read.h"
+
 // The sorting routines' module-wide variables, zeroed. Weak, so that a partner's own
 // definitions take their place at link time, while a partner without them still links.
 extern "C" {
@@ -19,22 +21,6 @@ extern "C" {
 }
 
 namespace {
-
-enum class Read { number, unreadable, end };
-
-// Reads one decimal integer, as "%d" does. Standard output is flushed first, so that the
-// prompt before the read reaches a reader on a pipe before we block. A token that is not a
-// number is dropped up to the next white space, so that the next read sees fresh input and
-// no loop repeats on it.
-Read read_number(int& value) noexcept {
-    std::fflush(stdout);
-    // NOLINTNEXTLINE(cert-err34-c): the menu reads numbers with "%d", as its dialogue does
-    const int got = std::scanf("%d", &value);
-    if (got == 1) return Read::number;
-    if (got == EOF) return Read::end;
-    std::scanf("%*[^ \t\n\v\f\r]");
-    return Read::unreadable;
-}
 
 void print_menu() noexcept {
     std::puts("1.sorting technique ");
@@ -54,7 +40,7 @@ void reject_option() noexcept { std::puts("enter correct option "); }
 // option 0, or end of input while reading the number an option needs.
 bool dispatch(int option, node*& root) noexcept {
     int number = 0;
-    Read read = Read::number;
+    int_read read = INT_READ_VALUE;
     switch (option) {
         case 0:
             return false;
@@ -63,9 +49,9 @@ bool dispatch(int option, node*& root) noexcept {
             break;
         case 2:
             std::puts("enter the NUMBER you want to insert : ");
-            read = read_number(number);
-            if (read == Read::end) return false;
-            if (read == Read::number)
+            read = read_int(&number);
+            if (read == INT_READ_ENDED) return false;
+            if (read == INT_READ_VALUE)
                 root = insert_tree(root, number);
             else
                 reject_option();
@@ -88,9 +74,9 @@ bool dispatch(int option, node*& root) noexcept {
             break;
         case 7:
             std::puts("enter the number to delete : ");
-            read = read_number(number);
-            if (read == Read::end) return false;
-            if (read == Read::number)
+            read = read_int(&number);
+            if (read == INT_READ_ENDED) return false;
+            if (read == INT_READ_VALUE)
                 root = bst_delete_node(root, number);
             else
                 reject_option();
@@ -114,9 +100,9 @@ int main() {
         std::puts("\nEnter the option to select the program : ");
         // cppcheck-suppress shadowVariable // on purpose: the module-wide one is the partner's
         int option = 0;  // this loop's own; the module-wide `option` belongs to the partner
-        const Read read = read_number(option);
-        if (read == Read::end) break;
-        if (read == Read::unreadable) {
+        const int_read read = read_int(&option);
+        if (read == INT_READ_ENDED) break;
+        if (read == INT_READ_UNREADABLE) {
             reject_option();
             continue;
         }

@@ -3,15 +3,17 @@
  */
 #include <stdio.h>
 
+#include "int_read.h"
 #include "treeparts.h"
 
 int read_value(int *value) {
-    fflush(stdout); /* the prompt reaches a reader on a pipe before we wait */
-    /* NOLINTNEXTLINE(cert-err34-c): "%d", as treemenu's own reads of the same input */
-    const int got = scanf("%d", value);
-    if (got == 1) return 1;
-    if (got == EOF) return EOF;
-    /* Not a number: drop the token (up to white space, never past it). */
-    if (scanf("%*[^ \t\n\v\f\r]") == EOF) return EOF;
-    return 0;
+    switch (read_int(value)) {
+        case INT_READ_VALUE:
+            return 1;
+        case INT_READ_UNREADABLE:
+            return 0;
+        case INT_READ_ENDED:
+            break;
+    }
+    return EOF;
 }

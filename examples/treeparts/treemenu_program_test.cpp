@@ -134,23 +134,21 @@ TEST(TreemenuProgram, PromptsShowBeforeEachReadOnATerminal) {
     EXPECT_TRUE(exited_with(child.wait(), 0));
 }
 
-// Memory errors over a whole dialogue, under valgrind's memcheck where it can run i386
-// programs (it needs the i386 C library's symbols); the sanitizer build checks the same
-// dialogues with AddressSanitizer.
+// Memory errors over a whole dialogue, under valgrind's memcheck. It runs on the x86-64 build
+// of the same sources: valgrind needs the C library's debugging symbols, which Debian gives
+// x86-64 with no change to the system (i386's would need a second dpkg architecture), and it
+// cannot run under an emulator. The i386 build's dialogues run under AddressSanitizer.
+#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
 TEST(TreemenuProgram, NoInvalidAccessUnderMemcheck) {
-    // No input for the probe: a valgrind that fails at start-up never reads it.
-    const auto probe = run({"valgrind", "--tool=memcheck", "-q", TREEMENU_PATH}, "");
-    if (!exited_with(probe.status, 0))
-        GTEST_SKIP() << "valgrind cannot run i386 programs here: "
-                     << probe.err.substr(0, probe.err.find('\n', 200));
     const std::string input = inserts({5, 3, 8, 1, 4, 7, 9, 2, 6}) +
                               "3\n4\n5\n6\n7\n5\n7\n1\n7\n3\n6\n1\n3 1 2 5 4\n"
                               "8\n5 1 9 3 7 2 8 4 6 end\n0\n";
-    const auto result = run({"valgrind", "--tool=memcheck", "-q", "--error-exitcode=99",
+    const auto result = run({"/usr/bin/valgrind", "--tool=memcheck", "-q", "--error-exitcode=99",
                              "--leak-check=no", TREEMENU_PATH},
                             input, std::chrono::milliseconds(60000));
     EXPECT_TRUE(exited_with(result.status, 0)) << result.err;
     EXPECT_EQ(result.err, "");
 }
+#endif
 
 }  // namespace
