@@ -1,19 +1,32 @@
 # osfacets front door: a thin layer over the CMake presets (see README.md).
-#   make deps      install the Debian packages the build, tests and tour need
+#   make deps      install the Debian packages the build, tests and tour need, and make sure
+#                  this host runs i386 programs (natively, or through qemu-user-static)
 #   make           build every deliverable (i386 tree, x86-64 tree, kernel modules)
 #   make check     deps, build, then every test
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
-#   make check-sanitize   the tests again under ASan+UBSan (i386) and TSan (x86-64)
+#   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64)
 #   make lint      clang-tidy and cppcheck over user space, checkpatch.pl over the modules
+#
+# I386=emulated (make check I386=emulated) runs every i386 program of check, tour,
+# check-sanitize or bench through qemu-user-static, even on a host whose kernel runs them
+# itself: the binfmt_misc entry is made for the run and removed after (cmake/i386-exec.sh).
 
 PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+I386 ?=
+export I386
+ifeq ($(I386),emulated)
+  I386_RUN := sh cmake/i386-exec.sh with-emulation
+else ifneq ($(I386),)
+  $(error I386=$(I386): the only choice is I386=emulated)
+endif
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench check-sanitize lint clean
+.PHONY: run-check run-tour run-bench run-sanitize
 
 all: build
 
@@ -22,7 +35,10 @@ deps:
 
 build: build-i386 build-x86_64
 
+# The i386 build runs i386 programs (the tests' discovery, kbuild's helpers): say at once if
+# this host cannot, rather than deep in the build.
 build-i386:
+	@sh cmake/i386-exec.sh require
 	@cmake --preset i386 >/dev/null
 	@cmake --build --preset i386 -j $(JOBS)
 
@@ -31,32 +47,55 @@ build-x86_64:
 	@cmake --build --preset x86_64 -j $(JOBS)
 
 check: deps
-	@$(MAKE) --no-print-directory build
+	@$(I386_RUN) $(MAKE) run-check
+
+tour: deps
+	@$(I386_RUN) $(MAKE) run-tour
+
+bench:
+	@$(I386_RUN) $(MAKE) run-bench
+
+check-sanitize: deps
+	@$(I386_RUN) $(MAKE) run-sanitize
+
+# The bodies of check, tour, bench and check-sanitize, run under $(I386_RUN).
+run-check: build
 	@status=0; \
 	 ctest --test-dir build/i386 $(CTEST_FLAGS) || status=1; \
 	 ctest --test-dir build/x86_64 $(CTEST_FLAGS) || status=1; \
 	 exit $$status
 
-tour: deps
-	@$(MAKE) --no-print-directory build
+run-tour: build
 	@bash tests/tour/tour.sh
+
+run-bench: build
+	@bash bench/run.sh
+
+# The i386 tree's programs run with ASan+UBSan; under emulation without LeakSanitizer, which
+# stops the world with ptrace, which qemu-user does not offer. The x86-64 tree runs the same
+# sources with ASan+UBSan and LeakSanitizer on every host, so leak checking never depends on it.
+run-sanitize:
+	@i386_env=; \
+	 if [ "$$(sh cmake/i386-exec.sh probe)" = emulated ]; then \
+	     i386_env=ASAN_OPTIONS=detect_leaks=0; \
+	     echo "check-sanitize: i386 programs run under emulation: the i386 tree runs without" \
+	          "LeakSanitizer, the x86-64 tree checks the same sources for leaks"; \
+	 fi; \
+	 env $$i386_env cmake --preset i386-asan >/dev/null && \
+	 env $$i386_env cmake --build --preset i386-asan -j $(JOBS) && \
+	 cmake --preset x86_64-asan >/dev/null && \
+	 cmake --build --preset x86_64-asan -j $(JOBS) && \
+	 cmake --preset x86_64-tsan >/dev/null && \
+	 cmake --build --preset x86_64-tsan -j $(JOBS) || exit 1; \
+	 status=0; \
+	 env $$i386_env ctest --test-dir build/i386-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
+	 ctest --test-dir build/x86_64-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
+	 ctest --test-dir build/x86_64-tsan $(CTEST_FLAGS) -L threaded || status=1; \
+	 exit $$status
 
 install: build
 	cmake --install build/i386 --prefix "$(PREFIX)"
 	cmake --install build/x86_64 --prefix "$(PREFIX)"
-
-bench: build
-	@bash bench/run.sh
-
-check-sanitize: deps
-	@cmake --preset i386-asan >/dev/null
-	@cmake --build --preset i386-asan -j $(JOBS)
-	@cmake --preset x86_64-tsan >/dev/null
-	@cmake --build --preset x86_64-tsan -j $(JOBS)
-	@status=0; \
-	 ctest --test-dir build/i386-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
-	 ctest --test-dir build/x86_64-tsan $(CTEST_FLAGS) -L threaded || status=1; \
-	 exit $$status
 
 lint: deps
 	@JOBS=$(JOBS) bash cmake/lint.sh

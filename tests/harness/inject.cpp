@@ -11,12 +11,14 @@
 //       once the first call of <call> has returned, the program stops itself with SIGSTOP;
 //       the test does what it wants in that window and resumes it with SIGCONT.
 //
+// Calls that can fail: pthread_create, fork. Stop points: fstat.
+//
 // Only the program's own calls pass through here; the C library's internal uses of the same
 // functions do not. A call not named in either variable goes straight to the real function.
 #include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -59,7 +61,7 @@ void stop_after(const char* call, std::atomic<bool>& done) {
     errno = saved;
 }
 
-std::atomic<bool> mmap_stopped{false};
+std::atomic<bool> fstat_stopped{false};
 
 // The next definition of `name` after this library: the C library's (or a sanitizer's).
 template <typename Function>
@@ -89,20 +91,21 @@ pid_t fork() {
     return next();
 }
 
-// mmap and mmap64 are one stop point, "mmap": a 32-bit program built with a 64-bit off_t
-// calls the second under the first one's name.
-void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
-    static const auto next = real<decltype(&mmap)>("mmap");
-    void* mapped = next(address, length, protection, flags, fd, offset);
-    stop_after("mmap", mmap_stopped);
-    return mapped;
+// fstat and fstat64 are one stop point, "fstat": a 32-bit program built with a 64-bit off_t
+// calls the second under the first one's name. (A stop point must be a call that the
+// sanitizers' runtimes do not make through the library themselves: mmap is one they do.)
+int fstat(int fd, struct stat* status) {
+    static const auto next = real<decltype(&fstat)>("fstat");
+    const int result = next(fd, status);
+    stop_after("fstat", fstat_stopped);
+    return result;
 }
 
-void* mmap64(void* address, size_t length, int protection, int flags, int fd, off64_t offset) {
-    static const auto next = real<decltype(&mmap64)>("mmap64");
-    void* mapped = next(address, length, protection, flags, fd, offset);
-    stop_after("mmap", mmap_stopped);
-    return mapped;
+int fstat64(int fd, struct stat64* status) {
+    static const auto next = real<decltype(&fstat64)>("fstat64");
+    const int result = next(fd, status);
+    stop_after("fstat", fstat_stopped);
+    return result;
 }
 
 }  // extern "C"

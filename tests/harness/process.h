@@ -81,7 +81,7 @@ Result run(const std::vector<std::string>& argv, std::string_view input,
 
 // Environment entries (for SpawnOptions::env) that preload the test library inject.cpp into
 // the child: `fail` becomes OSF_FAIL ("pthread_create:2-4", "fork:1"), `stop_after`
-// OSF_STOP_AFTER ("mmap"). Under AddressSanitizer the runtime is told to accept a library
+// OSF_STOP_AFTER ("fstat"). Under AddressSanitizer the runtime is told to accept a library
 // loaded before it.
 std::vector<std::string> inject_env(std::string_view fail, std::string_view stop_after = {});
 
