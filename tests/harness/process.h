@@ -21,7 +21,7 @@ struct Stream {
     std::string pending;
     bool eof = false;
     // An emulator's own notes ("qemu: uncaught target signal ...") are taken out as they come:
-    // set on the standard error of an i386 child when i386 programs run under emulation.
+    // set on every child's standard error when i386 programs run under emulation.
     bool drop_emulator_notes = false;
 };
 
