@@ -14,6 +14,17 @@ row() {
     printf '%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" "$5"
 }
 
+# i386_rows: copies rows from its input, marking the measure of each when the i386 programs it
+# timed ran through an emulator (OSF_BENCH_I386_EMULATED=1, set by run.sh): such times are the
+# emulator's, not the machine's.
+i386_rows() {
+    if [ "${OSF_BENCH_I386_EMULATED:-}" = 1 ]; then
+        awk -F '\t' -v OFS='\t' '{ $2 = $2 " [i386 emulated]" } 1'
+    else
+        cat
+    fi
+}
+
 # grouped NUMBER: a whole number with its thousands grouped, for the measure texts (5,000).
 grouped() {
     echo "$1" | sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta'

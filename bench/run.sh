@@ -3,8 +3,12 @@
 # results in Markdown, headed by the machine and the date, so that it can be pasted into README
 # as it stands. Each bench.sh prints its rows on standard output (see lib.sh) and its progress
 # and troubles on standard error; a bench that fails gets a FAILED row, and run.sh then exits 1.
+# Where i386 programs run through an emulator, the header says so and the rows that timed them
+# are marked (lib.sh: i386_rows).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/lib.sh
+. "$here/lib.sh"
 shopt -s nullglob
 benches=("$here"/*/bench.sh)
 if [ ${#benches[@]} -eq 0 ]; then
@@ -18,6 +22,14 @@ cpu=$(sed -n 's/^model name[[:space:]]*: *//p' /proc/cpuinfo | head -n 1)
 load=$(cut -d ' ' -f 1 /proc/loadavg)
 header="Benchmarks on $(hostname) ($cpu, $(nproc) cores, load $load at the start)"
 header+=", $(date -u '+%Y-%m-%d %H:%M UTC')"
+if [ -z "${OSF_BENCH_I386_EMULATED:-}" ] && [ -f "$bench_root/cmake/i386-exec.sh" ] &&
+    [ "$(sh "$bench_root/cmake/i386-exec.sh" probe)" = emulated ]; then
+    OSF_BENCH_I386_EMULATED=1
+fi
+export OSF_BENCH_I386_EMULATED
+if [ "${OSF_BENCH_I386_EMULATED:-}" = 1 ]; then
+    header+="; i386 programs ran through an emulator (qemu-user), their rows are marked [i386 emulated]"
+fi
 
 status=0
 for bench in "${benches[@]}"; do

@@ -2,7 +2,8 @@
 # run_test.sh: checks bench/run.sh's table on stand-in benches (no real benchmark runs): the
 # rows of every bench in one table, columns padded by characters (a µ is one), results grouped
 # by thousands and aligned right; a failing bench keeps its rows, gets a FAILED row and makes
-# run.sh exit 1; a malformed row is refused. Run by CTest (bench/CMakeLists.txt).
+# run.sh exit 1; a malformed row is refused; rows of i386 programs run under emulation are
+# marked. Run by CTest (bench/CMakeLists.txt).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d /tmp/osfacets-bench-test-XXXXXX)
@@ -53,6 +54,14 @@ check "malformed row named" 1 "$(grep -c 'a row without five fields: fast' "$scr
 sed -i '$d' "$scratch/fast/bench.sh"
 bash "$scratch/run.sh" >/dev/null 2>&1
 check "exit status when every bench runs" 0 "$?"
+
+# i386 programs under emulation: the header says so; rows passed through i386_rows are marked,
+# the others are not.
+printf 'row fast "timed i386" 3 ms "" | i386_rows\n' >>"$scratch/fast/bench.sh"
+out=$(OSF_BENCH_I386_EMULATED=1 bash "$scratch/run.sh" 2>/dev/null)
+check "header notes the emulator" 1 "$(sed -n 2p <<<"$out" | grep -c 'i386 programs ran through an emulator')"
+check "an i386 row marked" 1 "$(grep -c '| timed i386 \[i386 emulated\] ' <<<"$out")"
+check "other rows unmarked" 1 "$(grep -c '| one thing  *|' <<<"$out")"
 
 [ $failures -eq 0 ] && echo "run_test: all checks passed"
 exit $((failures > 0))

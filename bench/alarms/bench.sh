@@ -19,6 +19,6 @@ bench_compile "$out/alarm_bench" "$here/alarm_bench.cpp" g++ -std=c++20 -O2 -Wal
 # due time (request sent + the seconds).
 alarms=1000
 seconds=2
-"$out/alarm_bench" lateness "$snoozer" "Alarm> " $alarms $seconds $' (%d) %s\n'
+"$out/alarm_bench" lateness "$snoozer" "Alarm> " $alarms $seconds $' (%d) %s\n' | i386_rows
 "$out/alarm_bench" lateness "$snoozefork" "Alarm" $alarms $seconds $'(%d) %s \n'
-"$out/alarm_bench" memory "$snoozer" 10000
+"$out/alarm_bench" memory "$snoozer" 10000 | i386_rows

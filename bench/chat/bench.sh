@@ -30,7 +30,7 @@ bench_compile "$out/pingpong" "$here/pingpong.c" gcc -m32 -std=c11 -O2 -Wall -We
 rounds=5
 chat_trips=5000
 pingpong_trips=20000
-# Each pair runs twice: with every process on one CPU (taskset), where a round trip costs two
+# Both run i386 programs (i386_rows). Each pair runs twice: with every process on one CPU (taskset), where a round trip costs two
 # context switches, and free to spread over the machine's CPUs, where each wake-up of the
 # other end may cross to another CPU (on a virtual machine that costs tens of microseconds).
 for placement in one spread; do
@@ -51,4 +51,4 @@ for placement in one spread; do
     measure="C ping-pong, 80-byte datagrams on 127.0.0.1, $where; best of $rounds rounds of"
     row chat "$measure $(grouped $pingpong_trips)" "$limit_rate" "round trips/s" \
         "the chat's limit; $limit_us µs each"
-done
+done | i386_rows

@@ -14,4 +14,4 @@ scratch=$(mktemp -d /tmp/osfacets-bench-numcheck-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 gcc -m32 -O2 -std=c11 -Wall -Wextra -Werror -I"$root/calc" -o "$scratch/numcheck_bench" \
     "$here/numcheck_bench.c" "$object"
-"$scratch/numcheck_bench"
+"$scratch/numcheck_bench" | i386_rows
