@@ -58,6 +58,7 @@ void stop_after(const char* call, std::atomic<bool>& done) {
     if (name == nullptr || std::strcmp(name, call) != 0 || done.exchange(true)) return;
     const int saved = errno;
     ::raise(SIGSTOP);
+    // cppcheck-suppress unreachableCode // raise(SIGSTOP) returns when the test resumes us
     errno = saved;
 }
 
@@ -71,6 +72,9 @@ Function real(const char* name) {
 
 }  // namespace
 
+// The C library's declarations name their parameters in its reserved style (__fd): ours stand
+// in for them with names of our own.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" {
 
 int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
@@ -109,3 +113,4 @@ int fstat64(int fd, struct stat64* status) {
 }
 
 }  // extern "C"
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
