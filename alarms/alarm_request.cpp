@@ -19,11 +19,7 @@ bool seconds_in_range(const char* line) noexcept {
 
 }  // namespace
 
-bool parse_alarm_request(const char* line, const char* scan, AlarmRequest& request) noexcept {
-    // The scan is one of the two fixed formats of alarm_request.h, never user text.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int fields = std::sscanf(line, scan, &request.seconds, request.message);
-#pragma GCC diagnostic pop
+bool parse_alarm_request(const char* line, AlarmRequest& request) noexcept {
+    const int fields = std::sscanf(line, "%d %64[^\n]", &request.seconds, request.message);
     return fields == 2 && request.seconds >= 0 && seconds_in_range(line);
 }

@@ -9,15 +9,11 @@
 
 inline constexpr int kAlarmMessageMax = 64;
 
-// The two programs' own scans (the blanks in them both mean "any white space, or none").
-inline constexpr char kSnoozerScan[] = "%d  %64[^\n]";
-inline constexpr char kSnoozeforkScan[] = "%d %64[^\n]";
-
 struct AlarmRequest {
     int seconds = 0;
     char message[kAlarmMessageMax + 1] = {};
 };
 
-// Parses `line` with `scan` (one of the two above) into `request`. Returns false, leaving the
-// request unusable, when the line is not a request.
-bool parse_alarm_request(const char* line, const char* scan, AlarmRequest& request) noexcept;
+// Parses `line` into `request` with the scan "%d %64[^\n]" (its blank matches any white space,
+// or none). Returns false, leaving the request unusable, when the line is not a request.
+bool parse_alarm_request(const char* line, AlarmRequest& request) noexcept;

@@ -1,12 +1,45 @@
 // Helpers for the alarm programs' end-to-end tests (see alarm_test_util.h).
 #include "alarm_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace alarms::test {
+
+std::string AlarmService::greeting(pid_t pid) const {
+    if (name == "snoozer") return "in main, pid is : " + std::to_string(pid) + " \n";
+    return "thread created succesfully.. \n";
+}
+
+std::string AlarmService::alarm(int seconds, const std::string& message) const {
+    const std::string number = "(" + std::to_string(seconds) + ") ";
+    if (name == "snoozer") return " " + number + message + "\n";
+    return number + message + " \n";
+}
+
+AlarmService snoozer_service(const std::string& path, const std::string& expected_kind) {
+    return {"snoozer", path, "Alarm> ", "Bad command\n", 128, expected_kind};
+}
+
+AlarmService snoozefork_service(const std::string& path) {
+    return {"snoozefork", path, "Alarm", "Bad command \n", 120, "ELF64 x86-64"};
+}
+
+osf::test::Child start(const AlarmService& service, const osf::test::SpawnOptions& options) {
+    osf::test::Child child = osf::test::spawn({service.path}, options);
+    EXPECT_EQ(child.read_until(child.out, service.prompt), service.greeting(child.pid) + service.prompt);
+    return child;
+}
+
+std::string finish(osf::test::Child& service) {
+    service.close_input();
+    EXPECT_TRUE(osf::test::exited_with(service.wait(), 0)) << osf::test::describe_status(service.status);
+    return service.read_to_eof(service.out);
+}
 
 size_t count(std::string_view text, std::string_view needle) {
     size_t n = 0;

@@ -1,9 +1,10 @@
-// Helpers shared by the alarm programs' end-to-end tests: counting texts in output, reading a
-// process's /proc entries.
+// Helpers shared by the alarm programs' end-to-end tests: the two alarm services' own texts,
+// starting and ending them, counting texts in output, reading a process's /proc entries.
 #pragma once
 
 #include <sys/types.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,31 @@ inline constexpr bool kSanitized = true;
 #else
 inline constexpr bool kSanitized = false;
 #endif
+
+// What tells the two alarm services apart at their standard streams.
+struct AlarmService {
+    std::string name;           // snoozer or snoozefork
+    std::string path;           // the program
+    std::string prompt;         // "Alarm> " or "Alarm"
+    std::string bad_command;    // the report of a line that is not a request
+    size_t line_limit = 0;      // the read limit, the terminating zero included
+    std::string expected_kind;  // the program's ELF class and machine (elf_kind)
+    // The opening line before the first prompt (snoozer's names the process id).
+    std::string greeting(pid_t pid) const;
+    // The alarm as printed for `seconds` and `message`.
+    std::string alarm(int seconds, const std::string& message) const;
+};
+// GoogleTest names a service by its name in test names and messages.
+inline void PrintTo(const AlarmService& service, std::ostream* out) { *out << service.name; }
+AlarmService snoozer_service(const std::string& path, const std::string& expected_kind);
+AlarmService snoozefork_service(const std::string& path);
+
+// Starts the service and reads its greeting and first prompt.
+osf::test::Child start(const AlarmService& service, const osf::test::SpawnOptions& options = {});
+
+// Ends the service with end of input (status 0) and returns the rest of its standard output, up
+// to the moment every process holding it has gone (snoozefork's children too).
+std::string finish(osf::test::Child& service);
 
 // How many times `needle` occurs in `text` (without overlaps).
 size_t count(std::string_view text, std::string_view needle);

@@ -7,7 +7,6 @@
 // End of input ends the program, but pending children carry on and still print. Children are
 // reaped by the kernel as they end, so none lingers as a zombie. See also snoozer, the same
 // service with a thread per request.
-#include <errno.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
+#include "report_failure.h"
 
 pthread_t thr;
 
@@ -38,7 +38,7 @@ constexpr int kLineLimit = 120;
 // nothing.
 void start_alarm(const char* line) {
     AlarmRequest request;
-    if (!parse_alarm_request(line, kSnoozeforkScan, request)) {
+    if (!parse_alarm_request(line, request)) {
         std::fputs("Bad command \n", stderr);
         return;
     }
@@ -78,11 +78,7 @@ int main() {
     // before it.
     flockfile(stdout);
     const int error = pthread_create(&thr, nullptr, thread_start, nullptr);
-    if (error != 0) {
-        errno = error;  // pthread calls return their error number; perror reports errno
-        std::perror("thread creation failed.. \n");
-        std::exit(1);
-    }
+    if (error != 0) exit_with_error(error, "thread creation failed.. \n");
     std::puts("thread created succesfully.. ");
     std::fflush(stdout);
     funlockfile(stdout);

@@ -1,7 +1,7 @@
-// snoozefork end to end: the real program through pipes (and a pseudo-terminal), requests typed
-// as a person would, alarms printed by its children, reports compared byte for byte.
+// snoozefork end to end, what only it does (what it shares with snoozer is in
+// alarm_service_test.cpp): alarms outlive the end of input, children are reaped, failed worker
+// creation and failed forks. The real program through pipes, texts compared byte for byte.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -14,92 +14,19 @@
 namespace {
 
 using namespace std::chrono_literals;
-using alarms::test::count;
 using alarms::test::erase_all;
+using alarms::test::finish;
+using alarms::test::start;
 using osf::test::Child;
 using osf::test::describe_status;
 using osf::test::exited_with;
 using osf::test::spawn;
 
-constexpr char kNotice[] = "thread created succesfully.. \n";
-constexpr char kPrompt[] = "Alarm";
-
-Child start(const osf::test::SpawnOptions& options = {}) {
-    Child snoozefork = spawn({SNOOZEFORK_PATH}, options);
-    EXPECT_EQ(snoozefork.read_until(snoozefork.out, kPrompt), std::string(kNotice) + kPrompt);
-    return snoozefork;
-}
-
-// Ends the worker with end of input; returns the rest of the output, up to the moment the last
-// child has gone too.
-std::string finish(Child& snoozefork) {
-    snoozefork.close_input();
-    EXPECT_TRUE(exited_with(snoozefork.wait(), 0)) << describe_status(snoozefork.status);
-    return snoozefork.read_to_eof(snoozefork.out);
-}
-
-TEST(Snoozefork, ThePromptComesBackBeforeTheAlarm) {
-    Child snoozefork = start();
-    snoozefork.write("1 tea\n");
-    EXPECT_EQ(snoozefork.read_until(snoozefork.out, kPrompt), kPrompt);  // not "(1) tea" first
-    EXPECT_EQ(snoozefork.read_until(snoozefork.out, "\n"), "(1) tea \n");
-    EXPECT_EQ(finish(snoozefork), "");
-    EXPECT_EQ(snoozefork.read_to_eof(snoozefork.err), "");
-}
-
-TEST(Snoozefork, AlarmsTypedTogetherPrintInDueOrder) {
-    Child snoozefork = start();
-    snoozefork.write("2 later\n0 now\n1 soon\n");
-    const std::string seen = snoozefork.read_until(snoozefork.out, "(2) later \n");
-    EXPECT_EQ(count(seen, kPrompt), 3u) << seen;
-    EXPECT_EQ(erase_all(seen, kPrompt), "(0) now \n(1) soon \n(2) later \n");
-    EXPECT_EQ(finish(snoozefork), "");
-}
-
-struct Case {
-    std::string input;
-    std::string alarm;   // on standard output
-    std::string report;  // on standard error
-};
-
-// Each line, then a one-second sentinel: what the line printed shows before the sentinel. A
-// bad line is reported once and makes no child.
-TEST(Snoozefork, RequestsAndBadCommands) {
-    const std::string bad = "Bad command \n";
-    const Case cases[] = {
-        {"0 now\n", "(0) now \n", ""},
-        {"0hello\n", "(0) hello \n", ""},
-        {"  +0 \t spaced  out \n", "(0) spaced  out  \n", ""},
-        {"0 " + std::string(100, 'm') + "\n", "(0) " + std::string(64, 'm') + " \n", ""},
-        {"\n", "", ""},  // a bare newline: only a new prompt
-        {"5\n", "", bad},
-        {"5   \n", "", bad},
-        {"hello\n", "", bad},
-        {"-3 never\n", "", bad},
-        {"4294967297 wraps\n", "", bad},
-        // Beyond 119 characters the rest of the line is read as a line of its own.
-        {"0 " + std::string(200, 'x') + "\n", "(0) " + std::string(64, 'x') + " \n", bad},
-    };
-    std::vector<Child> programs;
-    for (const Case& c : cases) {
-        programs.push_back(start());
-        programs.back().write(c.input + "1 end\n");
-    }
-    for (size_t i = 0; i < programs.size(); ++i) {
-        Child& snoozefork = programs[i];
-        const Case& c = cases[i];
-        SCOPED_TRACE("input \"" + c.input + "\"");
-        std::string out = snoozefork.read_until(snoozefork.out, "(1) end \n");
-        out += finish(snoozefork);
-        const size_t lines = c.input.size() > 120 ? 2 : 1;
-        EXPECT_EQ(count(out, kPrompt), lines + 1);  // one after each line read
-        EXPECT_EQ(erase_all(out, kPrompt), c.alarm + "(1) end \n");
-        EXPECT_EQ(snoozefork.read_to_eof(snoozefork.err), c.report);
-    }
-}
+const alarms::test::AlarmService kSnoozefork = alarms::test::snoozefork_service(SNOOZEFORK_PATH);
+const std::string kPrompt = kSnoozefork.prompt;
 
 TEST(Snoozefork, PendingAlarmsOutliveTheEndOfInput) {
-    Child snoozefork = start();
+    Child snoozefork = start(kSnoozefork);
     snoozefork.write("2 tea\n");
     snoozefork.read_until(snoozefork.out, kPrompt);
     snoozefork.close_input();
@@ -111,7 +38,7 @@ TEST(Snoozefork, PendingAlarmsOutliveTheEndOfInput) {
 }
 
 TEST(Snoozefork, ChildrenThatHavePrintedAreReaped) {
-    Child snoozefork = start();
+    Child snoozefork = start(kSnoozefork);
     snoozefork.write("0 a\n0 b\n0 c\n1 d\n");
     std::string seen;
     ASSERT_TRUE(alarms::test::read_until_count(snoozefork, seen, " \n", 4, 10s)) << seen;
@@ -123,18 +50,6 @@ TEST(Snoozefork, ChildrenThatHavePrintedAreReaped) {
     }
     EXPECT_TRUE(children.empty()) << "children left (pid state): " << children.front();
     EXPECT_EQ(finish(snoozefork), "");
-}
-
-TEST(Snoozefork, OnATerminalPromptsAndAlarmsShowAtOnce) {
-    osf::test::SpawnOptions terminal;
-    terminal.pty = true;
-    Child snoozefork = start(terminal);
-    snoozefork.write("0 on the terminal\n");
-    const std::string seen = snoozefork.read_until(snoozefork.out, "(0) on the terminal \n");
-    snoozefork.write("\n");
-    EXPECT_EQ(count(seen + snoozefork.read_until(snoozefork.out, kPrompt), kPrompt), 2u);
-    snoozefork.close_input();  // Ctrl-D
-    EXPECT_TRUE(exited_with(snoozefork.wait(), 0)) << describe_status(snoozefork.status);
 }
 
 TEST(Snoozefork, AFailedWorkerCreationEndsWithStatusOne) {
@@ -152,7 +67,7 @@ TEST(Snoozefork, AFailedWorkerCreationEndsWithStatusOne) {
 TEST(Snoozefork, AFailedForkIsReportedAndTheWorkerGoesOn) {
     osf::test::SpawnOptions options;
     options.env = osf::test::inject_env("fork:1");
-    Child snoozefork = start(options);
+    Child snoozefork = start(kSnoozefork, options);
     snoozefork.write("1 tea\n");
     EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s), "Fork failed \n");
     EXPECT_EQ(snoozefork.read_until(snoozefork.err, "\n", 5s),
@@ -165,10 +80,6 @@ TEST(Snoozefork, AFailedForkIsReportedAndTheWorkerGoesOn) {
     const std::string seen = snoozefork.read_until(snoozefork.out, "(0) coffee \n");
     EXPECT_EQ(erase_all(seen + finish(snoozefork), kPrompt), "(0) coffee \n");
     EXPECT_EQ(snoozefork.read_to_eof(snoozefork.err), "");
-}
-
-TEST(Snoozefork, IsBuiltForX86_64) {
-    EXPECT_EQ(osf::test::elf_kind(SNOOZEFORK_PATH), "ELF64 x86-64");
 }
 
 }  // namespace

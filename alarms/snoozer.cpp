@@ -16,6 +16,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
+#include "report_failure.h"
 
 namespace {
 
@@ -35,12 +36,6 @@ void prompt() {
     std::fflush(stdout);
 }
 
-// pthread calls return their error number rather than setting errno; perror reports errno.
-void report_thread_failure(int error) {
-    errno = error;
-    std::perror("thread creation failed\n");
-}
-
 }  // namespace
 
 // One alarm: parses its own copy of the request line (and frees it), then sleeps and prints,
@@ -49,7 +44,7 @@ void report_thread_failure(int error) {
 void* threadfunc(void* arg) {
     char* line = static_cast<char*>(arg);
     AlarmRequest request;
-    const bool parsed = parse_alarm_request(line, kSnoozerScan, request);
+    const bool parsed = parse_alarm_request(line, request);
     std::free(line);
     if (!parsed) {
         std::fputs("Bad command\n", stderr);
@@ -72,14 +67,14 @@ void start_alarm(const char* line, const pthread_attr_t* attributes) {
     // The thread's own copy: the main thread reads the next line into `line` at once.
     char* copy = strdup(line);
     if (copy == nullptr) {
-        report_thread_failure(ENOMEM);
+        report_error(ENOMEM, "thread creation failed\n");
         return;
     }
     pthread_t thread;
     const int error = pthread_create(&thread, attributes, threadfunc, copy);
     if (error != 0) {
         std::free(copy);
-        report_thread_failure(error);
+        report_error(error, "thread creation failed\n");
     }
 }
 
@@ -92,7 +87,7 @@ int main() {
     int error = pthread_attr_init(&attributes);
     if (error == 0) error = pthread_attr_setstacksize(&attributes, kAlarmStackSize);
     if (error != 0) {
-        report_thread_failure(error);
+        report_error(error, "thread creation failed\n");
         std::exit(1);
     }
 

@@ -4,13 +4,13 @@
 // 20; the worker prints "I am in thread and result is 20 and tid is <tid>" with its own kernel
 // thread id (from the gettid system call), which differs from the process id. No newline
 // follows: the text reaches the terminal when the process ends and flushes its output.
-#include <errno.h>
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
+
+#include "report_failure.h"
 
 // The worker: prints the value it was handed beside its kernel thread id.
 void* thread_start(void* arg) {
@@ -26,19 +26,12 @@ int main() {
     pthread_attr_t attributes;
     int error = pthread_attr_init(&attributes);
     const bool have_attributes = error == 0;
-    if (!have_attributes) {
-        errno = error;  // pthread calls return their error number; perror reports errno
-        std::perror("pthread_attr_init failed");
-    }
+    if (!have_attributes) report_error(error, "pthread_attr_init failed");
 
     // Without an initialised attribute object the thread gets the defaults all the same.
     pthread_t thread;
     error = pthread_create(&thread, have_attributes ? &attributes : nullptr, thread_start, &value);
-    if (error != 0) {
-        errno = error;
-        std::perror("thread creation failed.. \n");
-        std::exit(1);
-    }
+    if (error != 0) exit_with_error(error, "thread creation failed.. \n");
     pthread_join(thread, nullptr);
     if (have_attributes) pthread_attr_destroy(&attributes);
     // The worker is joined, so leaving main ends the process (status 0, output flushed) just

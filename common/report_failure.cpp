@@ -13,3 +13,13 @@ void report_failure(const char* message, std::source_location where) noexcept {
                  static_cast<int>(where.line()), std::strerror(error));
     std::abort();
 }
+
+void report_error(int error, const char* message) noexcept {
+    errno = error;
+    std::perror(message);
+}
+
+void exit_with_error(int error, const char* message) noexcept {
+    report_error(error, message);
+    std::exit(1);
+}

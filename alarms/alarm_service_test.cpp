@@ -1,0 +1,118 @@
+// The two alarm services end to end, through what they share: the request line, the prompt
+// coming back before the alarm, alarms in due order, bad commands reported once, a terminal.
+// Each case runs against every service this tree builds (snoozer in both trees, snoozefork in
+// the x86-64 one), the real program driven through pipes or a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "alarm_test_util.h"
+#include "process.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using alarms::test::AlarmService;
+using alarms::test::count;
+using alarms::test::erase_all;
+using alarms::test::finish;
+using alarms::test::start;
+using osf::test::Child;
+
+struct Services : testing::TestWithParam<AlarmService> {};
+
+TEST_P(Services, ThePromptComesBackBeforeTheAlarm) {
+    const AlarmService& s = GetParam();
+    Child service = start(s);
+    service.write("1 tea\n");
+    EXPECT_EQ(service.read_until(service.out, s.prompt), s.prompt);  // not the alarm first
+    const std::string alarm = s.alarm(1, "tea");
+    EXPECT_EQ(service.read_until(service.out, alarm), alarm);
+    EXPECT_EQ(finish(service), "");
+    EXPECT_EQ(service.read_to_eof(service.err), "");
+}
+
+TEST_P(Services, AlarmsTypedTogetherPrintInDueOrder) {
+    const AlarmService& s = GetParam();
+    Child service = start(s);
+    service.write("2 later\n0 now\n1 soon\n");
+    const std::string seen = service.read_until(service.out, s.alarm(2, "later"));
+    EXPECT_EQ(count(seen, s.prompt), 3u) << seen;
+    EXPECT_EQ(erase_all(seen, s.prompt), s.alarm(0, "now") + s.alarm(1, "soon") + s.alarm(2, "later"));
+    EXPECT_EQ(finish(service), "");
+}
+
+// Each line, then a one-second sentinel: what the line printed shows before the sentinel. A
+// bad line is reported once (and makes no snoozefork child).
+TEST_P(Services, RequestsAndBadCommands) {
+    const AlarmService& s = GetParam();
+    struct Case {
+        std::string input;
+        std::string alarm;   // on standard output
+        std::string report;  // on standard error
+    };
+    const std::string& bad = s.bad_command;
+    const Case cases[] = {
+        {"0 now\n", s.alarm(0, "now"), ""},
+        {"0hello\n", s.alarm(0, "hello"), ""},
+        {"  +0 \t spaced  out \n", s.alarm(0, "spaced  out "), ""},
+        {"0 " + std::string(100, 'm') + "\n", s.alarm(0, std::string(64, 'm')), ""},
+        {"\n", "", ""},  // a bare newline: only a new prompt
+        {"5\n", "", bad},
+        {"5   \n", "", bad},
+        {"hello\n", "", bad},
+        {"-3 never\n", "", bad},
+        {"4294967297 wraps\n", "", bad},
+        // Beyond the read limit the rest of the line is read as a line of its own.
+        {"0 " + std::string(200, 'x') + "\n", s.alarm(0, std::string(64, 'x')), bad},
+    };
+    // All at once, so that the sentinels' second passes only once.
+    std::vector<Child> programs;
+    for (const Case& c : cases) {
+        programs.push_back(start(s));
+        programs.back().write(c.input + "1 end\n");
+    }
+    for (size_t i = 0; i < programs.size(); ++i) {
+        Child& service = programs[i];
+        const Case& c = cases[i];
+        SCOPED_TRACE("input \"" + c.input + "\"");
+        std::string out = service.read_until(service.out, s.alarm(1, "end"));
+        out += finish(service);
+        const size_t lines = c.input.size() >= s.line_limit ? 2 : 1;
+        EXPECT_EQ(count(out, s.prompt), lines + 1);  // one after each line read
+        EXPECT_EQ(erase_all(out, s.prompt), c.alarm + s.alarm(1, "end"));
+        EXPECT_EQ(service.read_to_eof(service.err), c.report);
+    }
+}
+
+TEST_P(Services, OnATerminalPromptsAndAlarmsShowAtOnce) {
+    const AlarmService& s = GetParam();
+    osf::test::SpawnOptions terminal;
+    terminal.pty = true;
+    Child service = start(s, terminal);
+    service.write("0 on the terminal\n");
+    const std::string seen = service.read_until(service.out, s.alarm(0, "on the terminal"));
+    service.write("\n");
+    EXPECT_EQ(count(seen + service.read_until(service.out, s.prompt), s.prompt), 2u);
+    service.close_input();  // Ctrl-D
+    EXPECT_TRUE(osf::test::exited_with(service.wait(), 0))
+        << osf::test::describe_status(service.status);
+}
+
+TEST_P(Services, IsBuiltForItsArchitecture) {
+    EXPECT_EQ(osf::test::elf_kind(GetParam().path), GetParam().expected_kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarm, Services,
+    testing::Values(alarms::test::snoozer_service(SNOOZER_PATH, SNOOZER_KIND)
+#ifdef SNOOZEFORK_PATH
+                        ,
+                    alarms::test::snoozefork_service(SNOOZEFORK_PATH)
+#endif
+                        ),
+    [](const testing::TestParamInfo<AlarmService>& info) { return info.param.name; });
+
+}  // namespace
