@@ -3,13 +3,14 @@
 # treemenu.o and treemenu.h there as an outside C program uses them: an i386 relocatable
 # object that needs nothing from the C++ runtime, whose module-wide variables are weak, and
 # that links with gcc -m32 to partners that define those variables, hold them as common
-# symbols, or leave them out.
-set -euo pipefail
+# symbols, or leave them out. Every check runs and reports, also after one has failed (no -e: a
+# failing command inside a check is that check's failure); the status is 1 if any failed.
+set -uo pipefail
 build=$1
 partners=$2
 scratch=$(mktemp -d /tmp/treemenu-link-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
 object=$scratch/prefix/lib/osfacets/treemenu.o
 include=$scratch/prefix/include/osfacets
 
@@ -28,7 +29,7 @@ check "treemenu.o is an i386 relocatable object" "${kind%%, version*}" \
     "ELF 32-bit LSB relocatable, Intel 80386"
 [ -f "$include/treemenu.h" ] || { echo "FAIL: include/osfacets/treemenu.h missing"; fail=1; }
 
-runtime=$(nm -u "$object" | awk '{print $2}' | grep -E '^(_Z|__cxa|__gxx|_Unwind)' || true)
+runtime=$(nm -u "$object" | awk '{print $2}' | grep -E '^(_Z|__cxa|__gxx|_Unwind)')
 check "treemenu.o needs nothing from the C++ runtime" "$runtime" ""
 check "treemenu.o defines main" "$(nm "$object" | awk '$3 == "main" {print $2}')" "T"
 for symbol in arr i j min temp option; do

@@ -16,20 +16,22 @@ ring_gone() {
     return 1
 }
 
-# ring_step NAME OPTION [NUMBER...] DONE: picks OPTION at the menu, types each NUMBER when it
-# is asked for, and waits for DONE, the question that ends the step.
+# ring_step NAME OPTION [PROMPT NUMBER...] DONE: picks OPTION at the menu, types each NUMBER
+# once its PROMPT shows (the menu cleared the screen, so no earlier one is there), and waits
+# for DONE, the question that ends the step.
 ring_step() {
     local name=$1 option=$2
     shift 2
-    local numbers=("${@:1:$#-1}") done=${*: -1}
     tour_wait "$name" "Enter the option:"
     tour_type "$name" "$option"
-    for number in "${numbers[@]}"; do
-        sleep 0.2
-        tour_type "$name" "$number"
+    while [ $# -gt 1 ]; do
+        tour_wait "$name" "$1"
+        tour_type "$name" "$2"
+        shift 2
     done
-    tour_wait "$name" "$done"
+    tour_wait "$name" "$1"
 }
+element="Enter the element you want to insert"
 
 tour_stop "The circular list: ringmenu linked into a C host, inserting and deleting through the menus"
 tour_session ring "$OSF_I386/examples/ringhost/ringhost"
@@ -37,9 +39,9 @@ tour_wait ring "Do you want to insert or delete? :"
 tour_type ring 1
 
 insert_again="Do you want to insert another element(y/n)?:"
-ring_step ring 2 10 "$insert_again"
+ring_step ring 2 "$element" 10 "$insert_again"
 tour_show ring "insertion menu, option 2 (at the end): 10"
-# insert_next OPTION [NUMBER...] TITLE: answers y, then one more insertion.
+# insert_next OPTION [PROMPT NUMBER...] TITLE: answers y, then one more insertion.
 insert_next() {
     local title=${*: -1}
     tour_type ring y
@@ -47,9 +49,10 @@ insert_next() {
     ring_step ring "${@:1:$#-1}" "$insert_again"
     tour_show ring "$title"
 }
-insert_next 2 20 "option 2 (at the end): 20"
-insert_next 1 5 "option 1 (at the beginning): 5"
-insert_next 3 2 7 "option 3 (at a position): 7 at position 2"
+insert_next 2 "$element" 20 "option 2 (at the end): 20"
+insert_next 1 "$element" 5 "option 1 (at the beginning): 5"
+insert_next 3 "Enter the position you want to insert" 2 "$element" 7 \
+    "option 3 (at a position): 7 at position 2"
 tour_type ring n
 tour_wait ring "Do you want to perform another operation(y/n)?:"
 tour_type ring y
@@ -57,11 +60,11 @@ tour_wait ring "Do you want to insert or delete? :"
 tour_type ring 2
 
 delete_again="Do you want to Delete another element(y/n)?:"
-ring_step ring 3 2 "$delete_again"
+ring_step ring 3 "Enter the position you want to Delete" 2 "$delete_again"
 tour_show ring "deletion menu, option 3 (at a position): position 2; the host's cir_display shows the ring"
 tour_type ring y
 ring_gone ring "$delete_again"
-ring_step ring 6 5 "$delete_again"
+ring_step ring 6 "enter number before which you want to delete" 5 "$delete_again"
 tour_show ring "option 6 (before a number): before the head's 5 wraps round to the tail"
 tour_type ring n
 tour_wait ring "Do you want to perform another operation(y/n)?:"
