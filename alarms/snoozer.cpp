@@ -16,7 +16,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
-#include "report_failure.h"
+#include "report_error.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <cstdio>
 
-#include "report_failure.h"
+#include "report_error.h"
 
 // The worker: prints the value it was handed beside its kernel thread id.
 void* thread_start(void* arg) {

@@ -41,14 +41,3 @@ bench_need() {
         fi
     done
 }
-
-# bench_compile OUTPUT SOURCE COMPILER [FLAG...]: builds a driver unless OUTPUT is newer than
-# SOURCE and the header the drivers share.
-bench_compile() {
-    local output=$1 source=$2
-    shift 2
-    if [ ! -x "$output" ] || [ "$source" -nt "$output" ] ||
-        [ "$bench_root/bench/count_arg.h" -nt "$output" ]; then
-        "$@" -o "$output" "$source"
-    fi
-}

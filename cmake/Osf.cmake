@@ -2,11 +2,12 @@
 
 # osf_gtest(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
 #           [RESOURCE_LOCK <lock>] [TIMEOUT <seconds>])
-# A GoogleTest executable linked with the test harness; each case becomes one CTest test.
+# A GoogleTest executable linked with the test harness and its main; each case becomes one
+# CTest test.
 function(osf_gtest name)
   cmake_parse_arguments(T "" "RESOURCE_LOCK;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE osf_harness GTest::gtest_main ${T_LIBS})
+  target_link_libraries(${name} PRIVATE osf_harness_main ${T_LIBS})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()

@@ -2,7 +2,8 @@
 # lint.sh: the static checks behind `make lint`. Run from the Makefile (after `make deps`):
 #   JOBS=2 bash cmake/lint.sh
 # 1. clang-tidy (.clang-tidy at the top) over every user-space translation unit: the i386
-#    tree's, snoozefork's from the x86-64 tree, and the few that scripts compile by hand;
+#    tree's, snoozefork's and the benchmark drivers' from the x86-64 tree, and the few that
+#    scripts compile by hand;
 # 2. cppcheck over the same units;
 # 3. the kernel's own checkpatch.pl over the modules' C sources and headers.
 # It configures both trees (for compile_commands.json) and fetches the kernel headers and
@@ -25,8 +26,9 @@ cmake --build --preset i386 --target kernel_packages | grep -v '^\[.*Built targe
 sh cmake/fetch-checkpatch.sh build/kernel/checkpatch build/kernel/debs
 
 # One compile database for both tools: our own units of the i386 tree (not GoogleTest, which
-# lives under /usr/src, and nothing under build/), snoozefork's units of the x86-64 tree, and
-# the units that tests and benchmarks compile by hand with the flags they use there.
+# lives under /usr/src, and nothing under build/), the units of the x86-64 tree that only it
+# builds (snoozefork, the benchmark drivers that time from outside), and the units that tests
+# compile by hand with the flags they use there.
 rm -rf "$out"
 mkdir -p "$out/tidy" "$out/cppcheck"
 python3 - "$root" "$out/compile_commands.json" <<'EOF'
@@ -38,7 +40,7 @@ def ours(path):
 
 units = [e for e in json.load(open(root + "/build/i386/compile_commands.json")) if ours(e["file"])]
 units += [e for e in json.load(open(root + "/build/x86_64/compile_commands.json"))
-          if e["file"].startswith(root + "/alarms/snoozefork")]
+          if e["file"].startswith((root + "/alarms/snoozefork", root + "/bench/"))]
 by_hand = [
     # tests/calc-c-client/check_calc_package.sh: a plain C99 client of the calc headers.
     ("tests/calc-c-client/calc_client.c", "gcc -m32 -std=c99 -pedantic -Wall -Wextra -Icalc"),
@@ -47,11 +49,6 @@ by_hand = [
      "gcc -m32 -std=c11 -Wall -Wextra -DVARIABLES_STRONG -Itreemenu"),
     # calc/CMakeLists.txt (sanitizer tree): the numcheck fuzzer, built by clang.
     ("calc/numcheck_fuzz.cpp", "clang++ -m32 -std=c++20 -Wall -Wextra -Icalc"),
-    # bench/*/bench.sh: the benchmark drivers, each built by its own script.
-    ("bench/alarms/alarm_bench.cpp", "g++ -std=c++20 -O2 -Wall -Wextra"),
-    ("bench/chat/chat_bench.cpp", "g++ -std=c++20 -O2 -Wall -Wextra"),
-    ("bench/chat/pingpong.c", "gcc -m32 -std=c11 -O2 -Wall -Wextra"),
-    ("bench/numcheck/numcheck_bench.c", "gcc -m32 -std=c11 -O2 -Wall -Wextra -Icalc"),
 ]
 for path, flags in by_hand:
     units.append({"directory": root, "file": root + "/" + path,

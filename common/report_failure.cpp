@@ -1,9 +1,13 @@
+// The failure reports: report_failure (report_failure.h), report_error and exit_with_error
+// (report_error.h).
 #include "report_failure.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "report_error.h"
 
 void report_failure(const char* message, std::source_location where) noexcept {
     // Take the error number before anything (even flushing stdout) can change it.

@@ -12,11 +12,6 @@
 //       the address space (VmSize, goal under 100 KiB) and of the resident memory (VmRSS) per
 //       pending alarm.
 // Rows go to standard output as bench/lib.sh describes them. Run by bench/alarms/bench.sh.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,70 +22,24 @@
 #include <string>
 #include <vector>
 
-#include "../count_arg.h"
+#include "count_arg.h"
+#include "process.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Program {
-    pid_t pid = -1;
-    int in = -1;
-    int out = -1;
-    std::string pending;  // output read but not yet looked at
-};
+using osf::test::Child;
+using std::chrono::milliseconds;
 
-Program start(const char* path) {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-        std::perror("pipe");
-        std::exit(1);
-    }
-    const pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        std::exit(1);
-    }
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, 2);
-        execl(path, path, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    return Program{pid, in[1], out[0], {}};
-}
+// The program being measured. Static, so that its destructor (which kills and reaps it) runs
+// also when the harness ends the driver on a failure.
+Child program;
 
-// Reads what is there (waiting at most `wait_ms`); false at end of output.
-bool read_some(Program& p, int wait_ms) {
-    pollfd fd{p.out, POLLIN, 0};
-    if (poll(&fd, 1, wait_ms) <= 0) return true;
-    char chunk[65536];
-    const ssize_t n = read(p.out, chunk, sizeof chunk);
-    if (n <= 0) return false;
-    p.pending.append(chunk, static_cast<size_t>(n));
-    return true;
-}
-
-void send(Program& p, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        const ssize_t n = write(p.in, text.data() + done, text.size() - done);
-        if (n <= 0) {
-            std::perror("write");
-            std::exit(1);
-        }
-        done += static_cast<size_t>(n);
-    }
-}
-
-void finish(const Program& p) {
-    close(p.in);  // end of input ends both programs
-    kill(p.pid, SIGTERM);
-    waitpid(p.pid, nullptr, 0);
-    close(p.out);
+// Starts `path` with pipes for its standard streams, as the program under measure.
+Child& start(const char* path) {
+    program = osf::test::spawn({path});
+    return program;
 }
 
 // One row of the benchmark table (bench/lib.sh): tab-separated fields.
@@ -132,19 +81,8 @@ long status_kib(pid_t pid, const char* field) {
 }
 
 // Waits until `prompt` has come back `times` more times; drops everything before it.
-void await_prompts(Program& p, const std::string& prompt, size_t times) {
-    while (times > 0) {
-        const size_t at = p.pending.find(prompt);
-        if (at != std::string::npos) {
-            p.pending.erase(0, at + prompt.size());
-            --times;
-            continue;
-        }
-        if (!read_some(p, 10000)) {
-            std::fprintf(stderr, "alarm_bench: the program ended early\n");
-            std::exit(1);
-        }
-    }
+void await_prompts(Child& p, const std::string& prompt, size_t times) {
+    for (; times > 0; --times) p.read_until(p.out, prompt);
 }
 
 // The output of a running lateness measurement: every write of the program is a whole prompt
@@ -160,18 +98,18 @@ struct Lateness {
     bool stray = false;  // a line that is no alarm of ours
 };
 
-void take(Program& p, Lateness& m, Clock::time_point when) {
+void take(std::string& pending, Lateness& m, Clock::time_point when) {
     for (;;) {
-        if (p.pending.rfind(m.prompt, 0) == 0) {
-            p.pending.erase(0, m.prompt.size());
+        if (pending.rfind(m.prompt, 0) == 0) {
+            pending.erase(0, m.prompt.size());
             ++m.prompts;
             continue;
         }
-        if (m.prompt.rfind(p.pending, 0) == 0) return;  // nothing, or a prompt in the making
-        const size_t nl = p.pending.find('\n');
+        if (m.prompt.rfind(pending, 0) == 0) return;  // nothing, or a prompt in the making
+        const size_t nl = pending.find('\n');
         if (nl == std::string::npos) return;
-        const std::string line = p.pending.substr(0, nl + 1);
-        p.pending.erase(0, nl + 1);
+        const std::string line = pending.substr(0, nl + 1);
+        pending.erase(0, nl + 1);
         const size_t at = line.find(" m");
         const long index = at == std::string::npos ? -1 : std::strtol(line.c_str() + at + 2, nullptr, 10);
         char expected[128] = "";
@@ -189,20 +127,20 @@ void take(Program& p, Lateness& m, Clock::time_point when) {
 }
 
 // Reads and takes what comes within `wait_ms`; false at end of output.
-bool pump(Program& p, Lateness& m, int wait_ms) {
-    const bool more = read_some(p, wait_ms);
-    take(p, m, Clock::now());
+bool pump(Child& p, Lateness& m, milliseconds wait) {
+    const bool more = p.read_some(p.out, wait);
+    take(p.out.pending, m, Clock::now());
     return more;
 }
 
 int lateness(const char* path, const std::string& prompt, int alarms, int seconds,
              const char* format) {
-    Program p = start(path);
+    Child& p = start(path);
     Lateness m{prompt, format, seconds, std::vector<Clock::time_point>(static_cast<size_t>(alarms)),
                std::vector<char>(static_cast<size_t>(alarms), 0), {}, 0, false};
     const auto wait_for_prompts = [&](size_t total) {
         while (m.prompts < total) {
-            if (!pump(p, m, 10000)) {
+            if (!pump(p, m, milliseconds(10000))) {
                 std::fprintf(stderr, "alarm_bench: %s ended early\n", path);
                 std::exit(1);
             }
@@ -214,15 +152,15 @@ int lateness(const char* path, const std::string& prompt, int alarms, int second
     m.late_ms.clear();
     for (int i = 0; i < alarms; ++i) {
         m.due[static_cast<size_t>(i)] = Clock::now() + std::chrono::seconds(seconds);
-        send(p, std::to_string(seconds) + " m" + std::to_string(i) + "\n");
+        p.write(std::to_string(seconds) + " m" + std::to_string(i) + "\n");
         wait_for_prompts(static_cast<size_t>(i) + 2);
     }
     const double window = ms(m.due.back() - m.due.front());
     const auto deadline = m.due.back() + std::chrono::seconds(10);
     while (m.late_ms.size() < static_cast<size_t>(alarms) && Clock::now() < deadline) {
-        if (!pump(p, m, 50)) break;
+        if (!pump(p, m, milliseconds(50))) break;
     }
-    finish(p);
+    program = Child();  // killed and reaped
 
     std::vector<double>& late = m.late_ms;
     std::sort(late.begin(), late.end());
@@ -253,7 +191,7 @@ int lateness(const char* path, const std::string& prompt, int alarms, int second
 }
 
 int memory(const char* path, int alarms) {
-    Program p = start(path);
+    Child& p = start(path);
     const std::string prompt = "Alarm> ";
     await_prompts(p, prompt, 1);
     const long size0 = status_kib(p.pid, "VmSize"), rss0 = status_kib(p.pid, "VmRSS");
@@ -261,15 +199,15 @@ int memory(const char* path, int alarms) {
     for (int i = 0; i < alarms; ++i) {
         batch += "600 m" + std::to_string(i) + "\n";
         if (batch.size() > 4000 || i + 1 == alarms) {
-            send(p, batch);
+            p.write(batch);
             batch.clear();
-            read_some(p, 0);
+            p.read_some(p.out, milliseconds(0));  // keep the output pipe from filling
         }
     }
     await_prompts(p, prompt, static_cast<size_t>(alarms));
     const long threads = status_kib(p.pid, "Threads");
     const long size = status_kib(p.pid, "VmSize"), rss = status_kib(p.pid, "VmRSS");
-    finish(p);
+    program = Child();
     const double per_size = static_cast<double>(size - size0) / alarms;
     const double per_rss = static_cast<double>(rss - rss0) / alarms;
     const std::string measure = "snoozer: " + grouped(alarms) + " alarms pending, ";
@@ -284,7 +222,6 @@ int memory(const char* path, int alarms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    signal(SIGPIPE, SIG_IGN);
     if (argc == 7 && std::strcmp(argv[1], "lateness") == 0) {
         const long alarms = count_arg(argv[4]);
         const long seconds = count_arg(argv[5]);

@@ -6,10 +6,11 @@
  * The server side binds an ephemeral port of 127.0.0.1 and answers every datagram to its
  * sender; the client sends, waits for the answer and checks it came back whole. After a short
  * warm-up it times ROUNDS rounds of TRIPS round trips and prints the best round as
- * "<round trips per second> <microseconds per round trip>". Built -m32 by bench/chat/bench.sh.
+ * "<round trips per second> <microseconds per round trip>". An i386 program, like the chat.
  */
 #define _POSIX_C_SOURCE 200809L
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <stdio.h>
@@ -20,14 +21,10 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "../count_arg.h"
+#include "count_arg.h"
+#include "report_error.h"
 
 enum { kDatagram = 80, kWarmUp = 200 };
-
-static void fail(const char* what) {
-    perror(what);
-    exit(1);
-}
 
 static double now_seconds(void) {
     struct timespec t;
@@ -42,9 +39,9 @@ static void serve(int sock) {
     for (;;) {
         socklen_t length = sizeof peer;
         if (recvfrom(sock, buffer, sizeof buffer, 0, (struct sockaddr*)&peer, &length) < 0)
-            fail("pingpong: server recvfrom");
+            exit_with_error(errno, "pingpong: server recvfrom");
         if (sendto(sock, buffer, sizeof buffer, 0, (struct sockaddr*)&peer, sizeof peer) < 0)
-            fail("pingpong: server sendto");
+            exit_with_error(errno, "pingpong: server sendto");
     }
 }
 
@@ -53,9 +50,9 @@ static void round_trip(int sock, const struct sockaddr_in* server, long i) {
     char answer[kDatagram];
     snprintf(buffer, sizeof buffer, "line %ld\n", i);
     if (sendto(sock, buffer, sizeof buffer, 0, (const struct sockaddr*)server, sizeof *server) < 0)
-        fail("pingpong: client sendto");
+        exit_with_error(errno, "pingpong: client sendto");
     const ssize_t n = recvfrom(sock, answer, sizeof answer, 0, NULL, NULL);
-    if (n < 0) fail("pingpong: client recvfrom");
+    if (n < 0) exit_with_error(errno, "pingpong: client recvfrom");
     if (n != kDatagram || memcmp(answer, buffer, kDatagram) != 0) {
         fprintf(stderr, "pingpong: round trip %ld came back changed\n", i);
         exit(1);
@@ -76,19 +73,19 @@ int main(int argc, char** argv) {
     server.sin_port = 0;
     server.sin_addr.s_addr = inet_addr("127.0.0.1");
     const int server_sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (server_sock < 0) fail("pingpong: socket");
-    if (bind(server_sock, (struct sockaddr*)&server, sizeof server) < 0) fail("pingpong: bind");
+    if (server_sock < 0) exit_with_error(errno, "pingpong: socket");
+    if (bind(server_sock, (struct sockaddr*)&server, sizeof server) < 0) exit_with_error(errno, "pingpong: bind");
     socklen_t length = sizeof server;
     if (getsockname(server_sock, (struct sockaddr*)&server, &length) < 0)
-        fail("pingpong: getsockname");
+        exit_with_error(errno, "pingpong: getsockname");
 
     const pid_t child = fork();
-    if (child < 0) fail("pingpong: fork");
+    if (child < 0) exit_with_error(errno, "pingpong: fork");
     if (child == 0) serve(server_sock);
     close(server_sock);
 
     const int sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (sock < 0) fail("pingpong: socket");
+    if (sock < 0) exit_with_error(errno, "pingpong: socket");
     long i = 0;
     for (; i < kWarmUp; ++i) round_trip(sock, &server, i);
     double best = 1e30;

@@ -2,7 +2,6 @@
 
 #include <elf.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,9 +10,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -21,6 +23,15 @@ namespace osf::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Where the harness's troubles go: a failed test case under GoogleTest (harness_main.cpp), else
+// standard error and exit status 1 (a benchmark driver).
+void (*failure_report)(const std::string&) = [](const std::string& message) {
+    std::fprintf(stderr, "harness: %s\n", message.c_str());
+    std::exit(1);
+};
+
+void failure(const std::string& message) { failure_report(message); }
 
 // What qemu-user writes to the program's standard error when the program dies of a signal.
 constexpr std::string_view kEmulatorNote = "qemu: uncaught target signal ";
@@ -108,7 +119,10 @@ void Child::write(std::string_view text) {
     while (!text.empty()) {
         const ssize_t n = ::write(in, text.data(), text.size());
         if (n < 0 && errno == EINTR) continue;
-        ASSERT_GT(n, 0) << "writing to the child's input: " << std::strerror(errno);
+        if (n <= 0) {
+            failure(std::string("writing to the child's input: ") + std::strerror(errno));
+            return;
+        }
         text.remove_prefix(static_cast<size_t>(n));
     }
 }
@@ -135,15 +149,15 @@ std::string Child::read_until(Stream& s, std::string_view needle, milliseconds t
         if (s.eof || Clock::now() >= deadline) break;
         fill(s, left_until(deadline));
     }
-    ADD_FAILURE() << "waited in vain for \"" << needle << "\"; got \"" << s.pending << "\""
-                  << (s.eof ? " and end of file" : " before the time limit");
+    failure("waited in vain for \"" + std::string(needle) + "\"; got \"" + s.pending + "\"" +
+            (s.eof ? " and end of file" : " before the time limit"));
     return std::exchange(s.pending, {});
 }
 
 std::string Child::read_to_eof(Stream& s, milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (!s.eof && Clock::now() < deadline) fill(s, left_until(deadline));
-    EXPECT_TRUE(s.eof) << "no end of file in time; got \"" << s.pending << "\"";
+    if (!s.eof) failure("no end of file in time; got \"" + s.pending + "\"");
     return std::exchange(s.pending, {});
 }
 
@@ -151,6 +165,11 @@ std::string Child::read_for(Stream& s, milliseconds window) {
     const auto deadline = Clock::now() + window;
     while (!s.eof && Clock::now() < deadline) fill(s, left_until(deadline));
     return std::exchange(s.pending, {});
+}
+
+bool Child::read_some(Stream& s, milliseconds wait) {
+    fill(s, wait);
+    return !s.eof;
 }
 
 int Child::wait(milliseconds timeout) {
@@ -162,7 +181,7 @@ int Child::wait(milliseconds timeout) {
             break;
         }
         if (Clock::now() >= deadline) {
-            ADD_FAILURE() << "child " << pid << " did not end in time; killed";
+            failure("child " + std::to_string(pid) + " did not end in time; killed");
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             reaped = true;
@@ -187,8 +206,8 @@ bool Child::wait_stopped(milliseconds timeout) {
         if (Clock::now() >= deadline) break;
         std::this_thread::sleep_for(milliseconds(2));
     }
-    ADD_FAILURE() << "child " << pid << " did not stop in time ("
-                  << (reaped ? describe_status(status) : "still running") << ")";
+    failure("child " + std::to_string(pid) + " did not stop in time (" +
+            (reaped ? describe_status(status) : "still running") + ")");
     return false;
 }
 
@@ -207,16 +226,16 @@ Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
     if (options.pty) {
         master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-            ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
+            failure(std::string("no pseudo-terminal: ") + std::strerror(errno));
             return child;
         }
         slave_name = ::ptsname(master);
     } else if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        failure(std::string("pipe: ") + std::strerror(errno));
         return child;
     }
     if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        failure(std::string("pipe: ") + std::strerror(errno));
         return child;
     }
 
@@ -252,7 +271,7 @@ Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
         ::_exit(127);
     }
     if (pid < 0) {
-        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        failure(std::string("fork: ") + std::strerror(errno));
         return child;
     }
     child.pid = pid;
@@ -295,6 +314,8 @@ Result run(const std::vector<std::string>& argv, std::string_view input, millise
     result.err = std::move(child.err.pending);
     return result;
 }
+
+void set_failure_report(void (*report)(const std::string& message)) { failure_report = report; }
 
 std::vector<std::string> inject_env(std::string_view fail, std::string_view stop_after) {
     std::vector<std::string> env{"LD_PRELOAD=" OSF_INJECT_LIBRARY};
@@ -350,7 +371,7 @@ TempDir::TempDir() {
     char pattern[] = "/tmp/osfacets-test-XXXXXX";
     const char* made = ::mkdtemp(pattern);
     if (made == nullptr) {
-        ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
+        failure(std::string("mkdtemp: ") + std::strerror(errno));
         return;
     }
     path = made;
@@ -360,6 +381,23 @@ TempDir::~TempDir() {
     if (path.empty()) return;
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
+}
+
+bool udp_port_bound(int port) {
+    char wanted[8];
+    std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+    for (const char* path : {"/proc/net/udp", "/proc/net/udp6"}) {
+        std::ifstream table(path);
+        std::string line;
+        std::getline(table, line);  // the header
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local;
+            fields >> slot >> local;  // "0100007F:04D2": address and port in hexadecimal
+            if (local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0) return true;
+        }
+    }
+    return false;
 }
 
 std::string elf_kind(const std::string& path) {

@@ -1,6 +1,9 @@
 // Test harness: run a real program with pipes (or a pseudo-terminal) on its standard streams,
 // talk to it, and read what it writes with a time limit on every read, so that a program that
-// hangs fails its test instead of hanging the suite.
+// hangs fails its test instead of hanging the suite. The benchmark drivers use it too: what
+// goes wrong (a time limit passed, a pipe that could not be made) goes to the failure report,
+// which fails the running test case under GoogleTest (harness_main.cpp) and otherwise ends the
+// program with a message and status 1.
 #pragma once
 
 #include <sys/types.h>
@@ -57,6 +60,9 @@ struct Child {
     std::string read_to_eof(Stream& s, milliseconds timeout = kDefaultTimeout);
     // Whatever arrives within `window`; no failure if nothing does.
     std::string read_for(Stream& s, milliseconds window);
+    // Reads once into s.pending what arrives first, waiting at most `wait` (for timing from
+    // outside: it returns as soon as something came). False at end of file.
+    bool read_some(Stream& s, milliseconds wait);
 
     // Waits for the child to end; on timeout kills it and fails the test. Returns the wait status.
     int wait(milliseconds timeout = kDefaultTimeout);
@@ -78,6 +84,9 @@ struct Result {
 };
 Result run(const std::vector<std::string>& argv, std::string_view input,
            milliseconds timeout = kDefaultTimeout, const SpawnOptions& options = {});
+
+// Where the harness's failures go from now on (see above).
+void set_failure_report(void (*report)(const std::string& message));
 
 // Environment entries (for SpawnOptions::env) that preload the test library inject.cpp into
 // the child: `fail` becomes OSF_FAIL ("pthread_create:2-4", "fork:1"), `stop_after`
@@ -104,6 +113,10 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 };
+
+// Whether some socket is bound to UDP port `port` (IPv4 or IPv6), read from the kernel's socket
+// tables, so that looking never takes the port.
+bool udp_port_bound(int port);
 
 // The ELF class and machine of a file: "ELF32 i386", "ELF64 x86-64", or "" if not ELF.
 std::string elf_kind(const std::string& path);
