@@ -1,5 +1,6 @@
 /* numcheck.h: the integer-text check, for C and C++ programs that read numbers as text lines.
- * Link the object numcheck.o.
+ * Link the object numcheck.o. Installed in include/osfacets, the folder that
+ * `pkg-config --cflags calc` names: #include <numcheck.h>.
  *
  * numcheck(text) takes a zero-terminated line as a line read returns it (newline included)
  * and gives its value if the line is an optional '+' or '-', then decimal digits only, then the
