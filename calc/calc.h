@@ -1,5 +1,6 @@
 /* calc.h: four integer functions for C and C++ programs, in libcalc (-lcalc, see calc.pc) or
- * statically from the objects addmul.o (sum, mul) and subdiv.o (dif, divi).
+ * statically from the objects addmul.o (sum, mul) and subdiv.o (dif, divi). Installed in
+ * include/osfacets, the folder that `pkg-config --cflags calc` names: #include <calc.h>.
  *
  * Every argument and result is a signed 32-bit int. Results that do not fit wrap round modulo
  * 2^32 (two's complement): sum(INT_MAX, 1) == INT_MIN, mul(65536, 65536) == 0. The functions

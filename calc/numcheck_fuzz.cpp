@@ -5,33 +5,47 @@
 // Each input, cut at its first zero byte, becomes a heap text of exactly that size, so any
 // read past its zero byte is an ASan report. numcheck's result is compared with a plain
 // two-pass model (measure the length first, then scan, then compare the stop with length - 1),
-// which checks numcheck's one-pass shortcut for the end of the text; a difference aborts.
+// which checks numcheck's one-pass shortcut for the end of the text; the model keeps the digits
+// as text and takes their value only when at most ten significant digits make at most
+// 2147483647, which checks numcheck's digit-by-digit test of the range. A difference aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "numcheck.h"
 
 namespace {
 
+// The value of decimal digits (leading zeros allowed), or -1 when it is beyond 2147483647.
+long long value_of(const std::string& digits) {
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) return 0;
+    const std::string significant = digits.substr(first);
+    if (significant.size() > 10) return -1;
+    const long long value = std::stoll(significant);
+    return value > 2147483647 ? -1 : value;
+}
+
 int two_pass_model(const char* text) {
     const std::size_t length = std::strlen(text);
     std::size_t i = 0;
-    std::uint32_t value = 0;
+    std::string digits;
     while (text[i] != '\n') {
         if (i == 0 && (text[0] == '+' || text[0] == '-')) i = 1;
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == '+' || c == '-') break;
         if (c == '.' && text[i + 1] == 1) return 0;
         if (c < '0' || c > '9') break;
-        value = value * 10 + (c - '0');
+        digits += static_cast<char>(c);
         ++i;
     }
-    if (length > 0 && i == length - 1) return static_cast<int>(value);
-    return 36;
+    const long long value = value_of(digits);
+    if (length == 0 || i != length - 1 || value < 0) return 36;
+    return static_cast<int>(value);
 }
 
 }  // namespace

@@ -64,12 +64,24 @@ TEST(Numcheck, TheScanMustEndOnTheLastCharacter) {
     expect_table({{"42x", 42}, {"-42x", 42}, {"x", 0}, {"4-", 4}, {"42x\n", 36}});
 }
 
-TEST(Numcheck, ValueWrapsModulo2To32) {
-    expect_table({{"4294967338\n", 42},             // 2^32 + 42
-                  {"2147483648\n", -2147483647 - 1},  // 2^31
-                  {"4294967295\n", -1},             // 2^32 - 1
-                  {"-4294967296\n", 0},             // 2^32
-                  {"18446744073709551658\n", 42}});  // 2^64 + 42
+// The result is a signed 32-bit int and the sign is ignored, so 2147483647 is the largest value
+// it can give back; one beyond it, of either sign, is malformed (it would come back as another
+// number, as the wrapped values noted below), and leading zeros do not count.
+TEST(Numcheck, ValueBeyondTheLargestIntIsInvalid) {
+    expect_table({{"2147483647\n", 2147483647},
+                  {"-2147483647\n", 2147483647},
+                  {"00000000000000000000002147483647\n", 2147483647},
+                  {"2147483648\n", 36},   // 2^31
+                  {"-2147483648\n", 36},  // INT_MIN typed: its value, 2^31, does not fit
+                  {"2147483650\n", 36},
+                  {"4294967295\n", 36},            // 2^32 - 1: once -1
+                  {"4294967338\n", 36},            // 2^32 + 42: once 42
+                  {"-4294967296\n", 36},           // 2^32: once 0
+                  {"18446744073709551658\n", 36},  // 2^64 + 42
+                  {"21474836470", 36},             // no newline: the scan stops on the zero
+                  {"2147483648x", 36},             // the scan stops on the last character
+                  {"99999999999.\x01", 0},         // the '.' rule goes before the range
+                  {"99999999999x.\x01\n", 36}});
 }
 
 TEST(Numcheck, BytesAbove127AreNotDigits) {

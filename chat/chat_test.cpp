@@ -1,13 +1,19 @@
 // The chat end to end: the real i386 replier and asker on loopback, and raw datagrams from the
-// test itself playing the other side.
+// test itself playing the other side, including hostile ones: senders that cannot be answered,
+// strangers, ICMP errors, and text meant to act on the terminal.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/ip.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -44,13 +50,15 @@ struct Datagram {
     sockaddr_in from{};
 };
 
-// A UDP socket of the test's own: a client on an ephemeral port, or the server on port 1234.
+// A UDP socket of the test's own: a client on an ephemeral port, or the server on port 1234;
+// on the server's address unless another is given.
 struct Udp {
     int fd = -1;
-    explicit Udp(bool as_server = false) {
+    explicit Udp(bool as_server = false, const char* address = nullptr) {
         fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in self = server_address();
         if (!as_server) self.sin_port = 0;
+        if (address != nullptr) self.sin_addr.s_addr = inet_addr(address);
         EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self), 0);
     }
     ~Udp() { ::close(fd); }
@@ -94,6 +102,109 @@ Child start_replier() {
     for (int i = 0; i < 500 && !port_bound(); ++i) std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(port_bound()) << "replier did not bind port 1234";
     return replier;
+}
+
+// The local end of the socket connected to the server's address and port: asker's. Its port
+// is 0 if there is none.
+sockaddr_in connected_client() {
+    const sockaddr_in server = server_address();
+    char remote[16];
+    std::snprintf(remote, sizeof remote, "%08X:%04X", server.sin_addr.s_addr, kPort);
+    sockaddr_in client{};
+    client.sin_family = AF_INET;
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    std::getline(table, line);  // header
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, peer;
+        fields >> slot >> local >> peer;
+        if (peer != remote) continue;
+        client.sin_addr.s_addr =
+            static_cast<in_addr_t>(std::stoul(local.substr(0, 8), nullptr, 16));
+        client.sin_port = htons(static_cast<uint16_t>(std::stoi(local.substr(9), nullptr, 16)));
+    }
+    return client;
+}
+
+uint16_t checksum(const std::string& bytes) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        sum += static_cast<uint32_t>(static_cast<uint8_t>(bytes[i]) << 8);
+        if (i + 1 < bytes.size()) sum += static_cast<uint8_t>(bytes[i + 1]);
+    }
+    while (sum >> 16) sum = (sum & 0xffff) + (sum >> 16);
+    return static_cast<uint16_t>(~sum);
+}
+
+void put16(std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<char>(value >> 8);
+    bytes[at + 1] = static_cast<char>(value & 0xff);
+}
+
+// An IPv4 header (no options) for `payload_size` bytes of `protocol`; the kernel fills in the
+// checksum.
+std::string ip_header(uint8_t protocol, in_addr_t from, in_addr_t to, size_t payload_size) {
+    iphdr h{};
+    h.version = 4;
+    h.ihl = 5;
+    h.ttl = 64;
+    h.protocol = protocol;
+    h.tot_len = htons(static_cast<uint16_t>(sizeof h + payload_size));
+    h.saddr = from;
+    h.daddr = to;
+    return {reinterpret_cast<const char*>(&h), sizeof h};
+}
+
+// A UDP header (checksum 0: none) for `payload_size` bytes.
+std::string udp_header(uint16_t from_port, uint16_t to_port, size_t payload_size) {
+    std::string h(8, '\0');
+    put16(h, 0, from_port);
+    put16(h, 2, to_port);
+    put16(h, 4, static_cast<uint16_t>(8 + payload_size));
+    return h;
+}
+
+// Sends one IPv4 packet, header and all, over a raw socket: packets that no ordinary socket
+// sends. False, with the reason in `why`, when raw sockets are not ours to use.
+bool send_raw(const std::string& packet, in_addr_t to, std::string* why) {
+    const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+    if (fd < 0) {
+        *why = std::string("no raw socket: ") + std::strerror(errno);
+        return false;
+    }
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = to;
+    const ssize_t sent =
+        ::sendto(fd, packet.data(), packet.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    ::close(fd);
+    EXPECT_EQ(sent, static_cast<ssize_t>(packet.size())) << std::strerror(errno);
+    return true;
+}
+
+// A datagram to the server from any source address and port, 0 and broadcast ones included.
+bool send_udp_from(const char* from, uint16_t from_port, const std::string& bytes,
+                   std::string* why) {
+    const in_addr_t to = server_address().sin_addr.s_addr;
+    return send_raw(ip_header(IPPROTO_UDP, inet_addr(from), to, 8 + bytes.size()) +
+                        udp_header(from_port, kPort, bytes.size()) + bytes,
+                    to, why);
+}
+
+// An ICMP destination-unreachable message (`code` 3: port, 13: filtered) about an 80-byte datagram
+// that `client` sent to the server, as anyone on the path could send it.
+bool send_unreachable(uint8_t code, const sockaddr_in& client, std::string* why) {
+    const in_addr_t server = server_address().sin_addr.s_addr;
+    std::string icmp(8, '\0');
+    icmp[0] = 3;
+    icmp[1] = static_cast<char>(code);
+    icmp += ip_header(IPPROTO_UDP, client.sin_addr.s_addr, server, 8 + 80);
+    icmp += udp_header(ntohs(client.sin_port), kPort, 80);
+    put16(icmp, 2, checksum(icmp));
+    return send_raw(ip_header(IPPROTO_ICMP, server, client.sin_addr.s_addr, icmp.size()) + icmp,
+                    client.sin_addr.s_addr, why);
 }
 
 TEST(Chat, AskerAndReplierExchangeLines) {
@@ -155,6 +266,9 @@ TEST(Chat, ReplierPrintsNoMoreThanTheTextWithinEightyBytes) {
               std::string(50, 'a') + std::string(30, 'b') + " \n");
     // An empty datagram overwrites nothing: the server's own last reply shows again.
     EXPECT_EQ(exchange("", "again\n"), "cut\n \n");
+    // To a pipe, control characters and bytes above 127 go out as they came.
+    EXPECT_EQ(exchange(wire("\x1b[2J\r\x7f\x01\xc3\xa9\n"), "raw\n"),
+              "\x1b[2J\r\x7f\x01\xc3\xa9\n \n");
 }
 
 TEST(Chat, EachReplyGoesToTheClientWhoseLineWasShown) {
@@ -218,17 +332,125 @@ TEST(Chat, AskerSendsCleanDatagramsAndPrintsAnswersWithinEightyBytes) {
     server.send_to(std::string(90, 'w'), third->from);  // cut to 80
     EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string(80, 'w') + " \n" + kPrompt);
 
-    // A datagram from some other sender is taken as the answer, and the next line goes there.
+    // Datagrams from anyone but the server (another port of its address, another address of
+    // the host with the server's port) are not taken as the answer: asker keeps waiting, and
+    // its next line still goes to the server.
     asker.write("y\n");
     auto fourth = server.receive();
     ASSERT_TRUE(fourth.has_value());
     Udp stranger;
+    Udp impostor(true, "127.0.0.2");
     stranger.send_to(wire("stranger\n"), fourth->from);
-    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("stranger\n \n") + kPrompt);
+    impostor.send_to(wire("impostor\n"), fourth->from);
+    EXPECT_EQ(asker.read_for(asker.out, 200ms), "") << "a stranger's datagram was shown";
+    server.send_to(wire("the answer\n"), fourth->from);
+    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("the answer\n \n") + kPrompt);
     asker.write("to you\n");
-    auto redirected = stranger.receive();
-    ASSERT_TRUE(redirected.has_value());
-    EXPECT_EQ(redirected->bytes, wire("to you\n"));
+    auto fifth = server.receive();
+    ASSERT_TRUE(fifth.has_value());
+    EXPECT_EQ(fifth->bytes, wire("to you\n"));
+    EXPECT_FALSE(stranger.receive(200ms).has_value()) << "the line went to the stranger";
+    EXPECT_FALSE(impostor.receive(0ms).has_value()) << "the line went to the impostor";
+}
+
+// A sender that cannot be answered (port 0, a broadcast source) is shown like any other; its
+// reply is reported on standard error and dropped, and replier goes on serving.
+TEST(Chat, ReplierReportsAReplyItCannotSendAndServesOn) {
+    struct Case {
+        const char* from;
+        int port;
+        std::string report;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", 0, "replier: 127.0.0.1 port 0 cannot be answered (Invalid argument)"},
+        {"127.255.255.255", 4000,
+         "replier: 127.255.255.255 port 4000 cannot be answered (Permission denied)"},
+        {"255.255.255.255", 4000,
+         "replier: 255.255.255.255 port 4000 cannot be answered (Permission denied)"},
+    };
+    Child replier = start_replier();
+    Udp client;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " port " + std::to_string(c.port));
+        std::string why;
+        if (!send_udp_from(c.from, c.port, wire("hostile\n"), &why)) GTEST_SKIP() << why;
+        EXPECT_EQ(replier.read_until(replier.out, kPrompt), std::string("hostile\n \n") + kPrompt);
+        replier.write("lost\n");
+        EXPECT_EQ(replier.read_until(replier.err, "\n"), c.report + ": the reply was dropped\n");
+        client.send(wire("still there?\n"));
+        EXPECT_EQ(replier.read_until(replier.out, kPrompt),
+                  std::string("still there?\n \n") + kPrompt);
+        replier.write("yes\n");
+        auto answer = client.receive();
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->bytes, wire("yes\n"));
+    }
+    EXPECT_FALSE(replier.ended()) << osf::test::describe_status(replier.status);
+}
+
+// What the network says about asker's datagrams (ICMP errors, from the host or forged by
+// anyone on the path) neither ends asker nor loses its line: with no server it says so and
+// waits on; an error pending when a line goes out does not keep that line from the server.
+TEST(Chat, AskerWaitsThroughTheNetworksRefusals) {
+    ASSERT_FALSE(port_bound()) << "port 1234 is taken by another program";
+    const std::string still_waiting =
+        std::string("asker: the line did not reach ") + CHAT_SERVER_ADDRESS + " port 1234 (";
+    Child asker = spawn({ASKER_PATH});
+    asker.read_until(asker.out, kPrompt);
+    asker.write("anybody there?\n");
+    EXPECT_EQ(asker.read_until(asker.err, "\n"),
+              still_waiting + "Connection refused); still waiting for an answer\n");
+
+    // The server comes up late and answers: the answer is taken.
+    Udp server(true);
+    const sockaddr_in client = connected_client();
+    ASSERT_NE(client.sin_port, 0) << "asker's socket is not connected to the server";
+    server.send_to(wire("late\n"), client);
+    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("late\n \n") + kPrompt);
+
+    // A forged "port unreachable" while the user types: the next line reaches the server all
+    // the same.
+    std::string why;
+    if (!send_unreachable(3, client, &why)) GTEST_SKIP() << why;
+    asker.write("second\n");
+    auto second = server.receive();
+    ASSERT_TRUE(second.has_value()) << "the line after a forged refusal was lost";
+    EXPECT_EQ(second->bytes, wire("second\n"));
+
+    // A forged "administratively filtered" while asker waits: said, and the answer still comes.
+    ASSERT_TRUE(send_unreachable(13, client, &why)) << why;
+    EXPECT_EQ(asker.read_until(asker.err, "\n"),
+              still_waiting + "No route to host); still waiting for an answer\n");
+    server.send_to(wire("here\n"), second->from);
+    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("here\n \n") + kPrompt);
+    EXPECT_FALSE(asker.ended()) << osf::test::describe_status(asker.status);
+}
+
+// A peer's text that would act on the terminal (set the window title, clear the screen, move
+// the cursor) shows visibly there, on both sides; UTF-8 text passes. To a pipe the same bytes
+// go out unchanged (ReplierPrintsNoMoreThanTheTextWithinEightyBytes).
+TEST(Chat, ControlCharactersFromThePeerShowVisiblyOnATerminal) {
+    const std::string hostile = "\x1b]0;owned\x07\x1b[2J\r\x7f\x1b[1Acaf\xc3\xa9\n";
+    const std::string visible = "^[]0;owned^G^[[2J^M^?^[[1Acaf\xc3\xa9\n \n";
+    osf::test::SpawnOptions terminal;
+    terminal.pty = true;
+    {
+        ASSERT_FALSE(port_bound()) << "port 1234 is taken by another program";
+        Child replier = spawn({REPLIER_PATH}, terminal);
+        for (int i = 0; i < 500 && !port_bound(); ++i) std::this_thread::sleep_for(10ms);
+        Udp client;
+        client.send(wire(hostile));
+        EXPECT_EQ(replier.read_until(replier.out, kPrompt), visible + kPrompt);
+    }
+    ASSERT_FALSE(port_bound()) << "port 1234 is taken by another program";
+    Udp server(true);
+    Child asker = spawn({ASKER_PATH}, terminal);
+    asker.read_until(asker.out, kPrompt);
+    asker.write("hi\n");
+    auto line = server.receive();
+    ASSERT_TRUE(line.has_value());
+    server.send_to(wire(hostile), line->from);
+    EXPECT_EQ(asker.read_until(asker.out, kPrompt), visible + kPrompt);
 }
 
 TEST(Chat, ASecondReplierFailsToBindAndAborts) {

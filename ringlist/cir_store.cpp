@@ -21,13 +21,20 @@ c_node* c_temp = nullptr;
 namespace {
 
 // Prompts for and reads the value of a new node, then takes the node from the heap. Returns
-// null, with a message, when no number comes or no memory is left: the list stays as it was.
+// null when no number comes or no memory is left, and the list stays as it was: a token that
+// is no number and a lack of memory are said; the end of input is not (nothing was typed, and
+// the menus end there at once, as at every other prompt).
 c_node* new_node() noexcept {
     std::printf("\nEnter the element you want to insert");
     int value = 0;
-    if (cir_read_int(&value) != ReadStatus::value) {
-        std::printf("\nthat is not a number: nothing inserted");
-        return nullptr;
+    switch (cir_read_int(&value)) {
+        case ReadStatus::value:
+            break;
+        case ReadStatus::unreadable:
+            std::printf("\nthat is not a number: nothing inserted");
+            return nullptr;
+        case ReadStatus::ended:
+            return nullptr;
     }
     auto* node = static_cast<c_node*>(std::malloc(sizeof(c_node)));
     if (node == nullptr) {

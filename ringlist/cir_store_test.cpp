@@ -182,8 +182,8 @@ TEST_F(Store, UnreadableValueInsertsNothingAndIsConsumed) {
         {"- 5\n", {1, 2, 5}, failed + kEnter},
         {"x5 6\n", {1, 2, 6}, failed + kEnter},
         {"12abc\n", {1, 2, 12}, std::string(kEnter) + failed},
-        {"", {1, 2}, failed + failed},  // end of input
-        {"abc", {1, 2}, failed + failed},
+        {"", {1, 2}, std::string(kEnter) + kEnter},  // end of input: no number, and no word
+        {"abc", {1, 2}, failed + kEnter},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("input '" + c.input + "'");

@@ -1,7 +1,8 @@
 /* ringlist.h: the circular list of integers and its console menus, for C and C++ hosts.
  *
- * Link the i386 object ringmenu.o into a program that supplies `main` and `cir_display`:
- *     gcc -m32 host.c ringmenu.o
+ * Link the i386 object ringmenu.o into a program that supplies `main` and `cir_display`; with
+ * the install prefix P (this header is P/include/osfacets/ringlist.h: #include <ringlist.h>):
+ *     gcc -m32 -I P/include/osfacets host.c P/lib/osfacets/ringmenu.o
  * The list is one ring per process, kept in the globals below: `end` points to the tail (null
  * while the list is empty), the head is `end->next`, and `size` counts the nodes. Positions run
  * from 1 at the head to `size` at the tail; 0 stands for the tail and `size` + 1 for the head.

@@ -272,7 +272,7 @@ TEST(RingMenu, EndOfInputAtEveryPromptEndsTheSession) {
         {"top choice", "", kTop, {}},
         {"top y/n", "3\n", kAnother, {}},
         {"insertion option", "1\n", kOption, {}},
-        {"insert value", "1\n1\n", std::string(kEnter) + kNotNumber, {}},
+        {"insert value", "1\n1\n", kEnter, {}},
         {"insert position", "1\n3\n", kPos, {}},
         {"insert number", fill({4}) + "1\n6\n", kNumBefore, {4}},
         {"insert y/n", "1\n1\n5\n", listing({5}) + kInsertAgain, {5}},

@@ -1,6 +1,8 @@
 // memreader end to end: the real i386 reader against "/shared" objects written by the test
 // itself, of every shape the reader must survive: short and long messages, objects smaller and
-// larger than the 8192-byte mapping, no terminating zero, empty, missing, and one it may not open.
+// larger than the 8192-byte mapping, no terminating zero, empty, missing, another user's, one
+// that shrinks while it is read, a writer that comes while it reads, and text meant to act on
+// the terminal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "process.h"
@@ -18,6 +21,7 @@
 
 namespace {
 
+using osf::test::Child;
 using osf::test::describe_status;
 using osf::test::exited_with;
 using osf::test::killed_by;
@@ -34,6 +38,23 @@ Result run_reader(const std::vector<std::string>& prefix = {}) {
     std::vector<std::string> argv = prefix;
     argv.emplace_back(MEMREADER_PATH);
     return osf::test::run(argv, "");
+}
+
+// Runs the reader stopped right after its mmap (its object open, its name removed, its size
+// read), does `meanwhile` in that window, and lets the reader finish.
+Result run_reader_interrupted(const std::function<void()>& meanwhile) {
+    osf::test::SpawnOptions options;
+    options.env = osf::test::inject_env("", "mmap");
+    Child reader = osf::test::spawn({MEMREADER_PATH}, options);
+    Result r;
+    if (reader.wait_stopped()) {
+        meanwhile();
+        reader.resume();
+    }
+    r.out = reader.read_to_eof(reader.out);
+    r.err = reader.read_to_eof(reader.err);
+    r.status = reader.wait();
+    return r;
 }
 
 std::string printed(const std::string& message) { return kHead + message + " \n"; }
@@ -72,6 +93,8 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
         {"16 KiB, the first zero past 8192", std::string(8192, 'q') + '\0' + std::string(8191, 'r'),
          printed(std::string(8192, 'q')), not_terminated(8192), 1},
         {"empty object", "", "", kEmpty, 1},
+        {"control characters and UTF-8, to a pipe", std::string("\x1b[2J\r\x7f\xc3\xa9\0", 9),
+         printed("\x1b[2J\r\x7f\xc3\xa9"), "", 0},
     };
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
@@ -126,34 +149,120 @@ TEST(MemReader, SecondRunAfterOneWriteFindsNoMessage) {
     EXPECT_FALSE(object_exists());
 }
 
-// Another user's object that we may not open: the report names the open check, then aborts,
-// and the object (not ours to remove) is left as it was.
-TEST(MemReader, ObjectItMayNotOpenIsReportedThroughTheFailureReport) {
+// Another user's object: one we may not open (0600) is reported at the open; one we may open
+// but whose name we may not remove (0666, in the sticky /dev/shm) is printed first, then the
+// failed removal is reported. Either way the report names the check, then aborts, and the
+// object (not ours to remove) is left as it was.
+TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the reader as the user nobody";
-    CleanObject clean;
-    const std::string secret = "for root only" + std::string(1, '\0');
-    write_object(secret, 0600);
+    struct Case {
+        mode_t mode;
+        std::string out;
+        std::string message;
+        std::string error;
+    };
+    const std::string text = "for root only";
+    const Case cases[] = {
+        {0600, "", "shared memory is not opened \n", "Permission denied"},
+        {0666, printed(text), "unlink failed \n", "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        CleanObject clean;
+        write_object(text + '\0', c.mode);
+        const Result r = run_reader(
+            {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_TRUE(killed_by(r.status, SIGABRT)) << describe_status(r.status) << "\n" << r.err;
+        const std::string head = c.message + " at \"shm/memreader.cpp\":";
+        ASSERT_EQ(r.err.substr(0, head.size()), head) << r.err;
+        const size_t colon = r.err.find(':', head.size());
+        ASSERT_NE(colon, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.substr(colon), ": " + c.error + "\n");
 
-    const Result r =
-        run_reader({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
-    EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(killed_by(r.status, SIGABRT)) << describe_status(r.status) << "\n" << r.err;
-    const std::string head = "shared memory is not opened \n at \"shm/memreader.cpp\":";
-    ASSERT_EQ(r.err.substr(0, head.size()), head) << r.err;
-    const size_t colon = r.err.find(':', head.size());
-    ASSERT_NE(colon, std::string::npos) << r.err;
-    EXPECT_EQ(r.err.substr(colon), ": Permission denied\n");
+        // The line named is the check that failed.
+        const int line = std::stoi(r.err.substr(head.size()));
+        std::ifstream source(std::string(OSF_SOURCE_DIR) + "/shm/memreader.cpp");
+        std::string code;
+        for (int i = 0; i < line && std::getline(source, code); ++i) {
+        }
+        EXPECT_NE(code.find("report_failure(\"" + c.message.substr(0, 10)), std::string::npos)
+            << "line " << line << " is: " << code;
 
-    // The line named is the check of the open.
-    const int line = std::stoi(r.err.substr(head.size()));
-    std::ifstream source(std::string(OSF_SOURCE_DIR) + "/shm/memreader.cpp");
-    std::string text;
-    for (int i = 0; i < line && std::getline(source, text); ++i) {
+        EXPECT_EQ(object_bytes(), text + '\0');
     }
-    EXPECT_NE(text.find("report_failure(\"shared memory is not opened"), std::string::npos)
-        << "line " << line << " is: " << text;
+}
 
-    EXPECT_EQ(object_bytes(), secret);
+// A writer that comes while the reader reads finds the name gone and makes a new object: the
+// reader neither reads nor removes it (with it the newer message, unread), and the next run
+// reads it.
+TEST(MemReader, AMessageWrittenWhileItReadsIsLeftForTheNextRun) {
+    struct Case {
+        const char* name;
+        bool object_at_start;
+        std::string out;
+        std::string err;
+        int status;
+    };
+    const Case cases[] = {
+        {"a message there at start", true, printed("first"), "", 0},
+        {"no object at start: the reader's own empty one", false, "", kEmpty, 1},
+    };
+    const std::string second = "second" + std::string(1, '\0');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CleanObject clean;
+        if (c.object_at_start) write_object("first" + std::string(1, '\0'));
+        const Result r = run_reader_interrupted([&] { write_object(second); });
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(exited_with(r.status, c.status)) << describe_status(r.status);
+        EXPECT_EQ(object_bytes(), second);
+
+        const Result next = run_reader();
+        EXPECT_EQ(next.out, printed("second"));
+        EXPECT_TRUE(exited_with(next.status, 0)) << describe_status(next.status);
+    }
+}
+
+// A writer that still holds the object shrinks it after the reader read its size: the pages
+// past the new end fault (SIGBUS) and the bytes within it turn to zeros. The reader says so,
+// prints nothing, leaves nothing behind and ends with status 1.
+TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
+    struct Case {
+        const char* name;
+        std::string object;
+        off_t shrunk_to;
+    };
+    const Case cases[] = {
+        {"two pages to none: the read faults", std::string(8000, 'm') + '\0', 0},
+        {"within the first page: zeros where the text was", std::string(100, 'm') + '\0', 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CleanObject clean;
+        write_object(c.object);
+        const int fd = ::shm_open(kName, O_RDWR, 0);
+        ASSERT_GE(fd, 0) << std::strerror(errno);
+        const Result r =
+            run_reader_interrupted([&] { EXPECT_EQ(::ftruncate(fd, c.shrunk_to), 0); });
+        ::close(fd);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "memreader: \"/shared\" shrank while it was read: its message is lost\n");
+        EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
+        EXPECT_FALSE(object_exists());
+    }
+}
+
+// On a terminal, control characters of the message show visibly; UTF-8 text passes.
+TEST(MemReader, ControlCharactersShowVisiblyOnATerminal) {
+    CleanObject clean;
+    write_object("\x1b]0;owned\x07\x1b[2J\r\x7f caf\xc3\xa9" + std::string(1, '\0'));
+    osf::test::SpawnOptions terminal;
+    terminal.pty = true;
+    Child reader = osf::test::spawn({MEMREADER_PATH}, terminal);
+    EXPECT_EQ(reader.read_to_eof(reader.out), printed("^[]0;owned^G^[[2J^M^? caf\xc3\xa9"));
+    EXPECT_TRUE(exited_with(reader.wait(), 0)) << describe_status(reader.status);
 }
 
 }  // namespace

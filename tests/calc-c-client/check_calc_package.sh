@@ -6,10 +6,13 @@
 #     and divi, and needing nothing of the C++ runtime;
 #   - addmul.o, subdiv.o and numcheck.o as i386 relocatable objects holding their functions;
 #   - calc_client.c built with gcc -m32 $(pkg-config --cflags --libs calc) and, separately,
-#     statically from the three objects: both runs print the expected results.
+#     statically from the three objects: both runs print the expected results;
+#   - the #include line of each section-3 page's SYNOPSIS, and the C programs of its EXAMPLES,
+#     compile with $(pkg-config --cflags calc), the folder of every installed header.
 set -euo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
 scratch=$(mktemp -d /tmp/osfacets-calc-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -85,5 +88,32 @@ for kind in shared static; do
         bad "the $kind client's output differs:"
         diff <(echo "$actual") "$here/client_expected.txt" || true
     fi
+done
+
+# The manual pages' include lines and C examples, as a reader copies them (scdoc writes a
+# backslash as two).
+for page in calc/calc.3.scd calc/numcheck.3.scd ringlist/ringmenu.3.scd treemenu/treemenu.3.scd; do
+    include=$(awk '/^# /{s=($0=="# SYNOPSIS")} s&&/^\*#include </{gsub(/\*/,""); print}' "$root/$page")
+    if [ -z "$include" ]; then bad "$page: no #include line in the SYNOPSIS"; continue; fi
+    printf '%s\nint main(void) { return 0; }\n' "$include" >"$scratch/synopsis.c"
+    # shellcheck disable=SC2046
+    if gcc "${cflags[@]}" -fsyntax-only $(pkg-config --cflags calc) "$scratch/synopsis.c" 2>"$scratch/gcc.txt"; then
+        ok "$page: $include compiles against the installed tree"
+    else
+        bad "$page: $include does not compile: $(head -3 "$scratch/gcc.txt")"
+    fi
+    awk -v out="$scratch/example" '
+        /^```/ { if (inside) { close(file); inside = 0 } else { inside = 1; file = out "-" ++n ".c" } next }
+        inside { gsub(/\\\\/, "\\"); print > file }' "$root/$page"
+    for example in "$scratch"/example-*.c; do
+        grep -qs '^#include' "$example" || continue
+        # shellcheck disable=SC2046
+        if gcc "${cflags[@]}" -fsyntax-only $(pkg-config --cflags calc) "$example" 2>"$scratch/gcc.txt"; then
+            ok "$page: the example program compiles against the installed tree"
+        else
+            bad "$page: the example program does not compile: $(head -3 "$scratch/gcc.txt")"
+        fi
+    done
+    rm -f "$scratch"/example-*.c
 done
 exit $fail
