@@ -40,11 +40,12 @@ Result run_reader(const std::vector<std::string>& prefix = {}) {
     return osf::test::run(argv, "");
 }
 
-// Runs the reader stopped right after its mmap (its object open, its name removed, its size
-// read), does `meanwhile` in that window, and lets the reader finish.
+// Runs the reader stopped right after its first fstat (its object open, its name removed, its
+// size read, nothing mapped or read yet), does `meanwhile` in that window, and lets the reader
+// finish.
 Result run_reader_interrupted(const std::function<void()>& meanwhile) {
     osf::test::SpawnOptions options;
-    options.env = osf::test::inject_env("", "mmap");
+    options.env = osf::test::inject_env("", "fstat");
     Child reader = osf::test::spawn({MEMREADER_PATH}, options);
     Result r;
     if (reader.wait_stopped()) {
