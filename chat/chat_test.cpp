@@ -1,211 +1,21 @@
-// The chat end to end: the real i386 replier and asker on loopback, and raw datagrams from the
+// The chat end to end: the real replier and asker on loopback, and raw datagrams from the
 // test itself playing the other side, including hostile ones: senders that cannot be answered,
 // strangers, ICMP errors, and text meant to act on the terminal.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/ip.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
 
+#include "chat_test_util.h"
 #include "process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace chat::test;
 using osf::test::Child;
 using osf::test::spawn;
-
-constexpr char kPrompt[] = "Enter the data : \t";
-constexpr int kPort = 1234;
-
-std::string wire(const std::string& text) {  // text, zero byte, zero filler: 80 bytes
-    std::string bytes = text;
-    bytes.resize(80, '\0');
-    return bytes;
-}
-
-sockaddr_in server_address() {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(kPort);
-    a.sin_addr.s_addr = inet_addr(CHAT_SERVER_ADDRESS);
-    return a;
-}
-
-struct Datagram {
-    std::string bytes;
-    sockaddr_in from{};
-};
-
-// A UDP socket of the test's own: a client on an ephemeral port, or the server on port 1234;
-// on the server's address unless another is given.
-struct Udp {
-    int fd = -1;
-    explicit Udp(bool as_server = false, const char* address = nullptr) {
-        fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in self = server_address();
-        if (!as_server) self.sin_port = 0;
-        if (address != nullptr) self.sin_addr.s_addr = inet_addr(address);
-        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self), 0);
-    }
-    ~Udp() { ::close(fd); }
-    void send_to(const std::string& bytes, const sockaddr_in& to) {
-        ASSERT_EQ(::sendto(fd, bytes.data(), bytes.size(), 0,
-                           reinterpret_cast<const sockaddr*>(&to), sizeof to),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    void send(const std::string& bytes) { send_to(bytes, server_address()); }
-    std::optional<Datagram> receive(std::chrono::milliseconds timeout = 10s) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(timeout.count())) != 1) return std::nullopt;
-        char chunk[2048];
-        Datagram d;
-        socklen_t length = sizeof d.from;
-        const ssize_t n =
-            ::recvfrom(fd, chunk, sizeof chunk, 0, reinterpret_cast<sockaddr*>(&d.from), &length);
-        if (n < 0) return std::nullopt;
-        d.bytes.assign(chunk, static_cast<size_t>(n));
-        return d;
-    }
-};
-
-// True once some socket is bound to UDP port 1234 (read from /proc, so that the check itself
-// never takes the port).
-bool port_bound() {
-    std::ifstream table("/proc/net/udp");
-    std::string line;
-    std::getline(table, line);  // header
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local;
-        fields >> slot >> local;
-        if (local.size() > 5 && local.substr(local.size() - 5) == ":04D2") return true;
-    }
-    return false;
-}
-
-Child start_replier() {
-    Child replier = spawn({REPLIER_PATH});
-    for (int i = 0; i < 500 && !port_bound(); ++i) std::this_thread::sleep_for(10ms);
-    EXPECT_TRUE(port_bound()) << "replier did not bind port 1234";
-    return replier;
-}
-
-// The local end of the socket connected to the server's address and port: asker's. Its port
-// is 0 if there is none.
-sockaddr_in connected_client() {
-    const sockaddr_in server = server_address();
-    char remote[16];
-    std::snprintf(remote, sizeof remote, "%08X:%04X", server.sin_addr.s_addr, kPort);
-    sockaddr_in client{};
-    client.sin_family = AF_INET;
-    std::ifstream table("/proc/net/udp");
-    std::string line;
-    std::getline(table, line);  // header
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, peer;
-        fields >> slot >> local >> peer;
-        if (peer != remote) continue;
-        client.sin_addr.s_addr =
-            static_cast<in_addr_t>(std::stoul(local.substr(0, 8), nullptr, 16));
-        client.sin_port = htons(static_cast<uint16_t>(std::stoi(local.substr(9), nullptr, 16)));
-    }
-    return client;
-}
-
-uint16_t checksum(const std::string& bytes) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        sum += static_cast<uint32_t>(static_cast<uint8_t>(bytes[i]) << 8);
-        if (i + 1 < bytes.size()) sum += static_cast<uint8_t>(bytes[i + 1]);
-    }
-    while (sum >> 16) sum = (sum & 0xffff) + (sum >> 16);
-    return static_cast<uint16_t>(~sum);
-}
-
-void put16(std::string& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<char>(value >> 8);
-    bytes[at + 1] = static_cast<char>(value & 0xff);
-}
-
-// An IPv4 header (no options) for `payload_size` bytes of `protocol`; the kernel fills in the
-// checksum.
-std::string ip_header(uint8_t protocol, in_addr_t from, in_addr_t to, size_t payload_size) {
-    iphdr h{};
-    h.version = 4;
-    h.ihl = 5;
-    h.ttl = 64;
-    h.protocol = protocol;
-    h.tot_len = htons(static_cast<uint16_t>(sizeof h + payload_size));
-    h.saddr = from;
-    h.daddr = to;
-    return {reinterpret_cast<const char*>(&h), sizeof h};
-}
-
-// A UDP header (checksum 0: none) for `payload_size` bytes.
-std::string udp_header(uint16_t from_port, uint16_t to_port, size_t payload_size) {
-    std::string h(8, '\0');
-    put16(h, 0, from_port);
-    put16(h, 2, to_port);
-    put16(h, 4, static_cast<uint16_t>(8 + payload_size));
-    return h;
-}
-
-// Sends one IPv4 packet, header and all, over a raw socket: packets that no ordinary socket
-// sends. False, with the reason in `why`, when raw sockets are not ours to use.
-bool send_raw(const std::string& packet, in_addr_t to, std::string* why) {
-    const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
-    if (fd < 0) {
-        *why = std::string("no raw socket: ") + std::strerror(errno);
-        return false;
-    }
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_addr.s_addr = to;
-    const ssize_t sent =
-        ::sendto(fd, packet.data(), packet.size(), 0,
-                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-    ::close(fd);
-    EXPECT_EQ(sent, static_cast<ssize_t>(packet.size())) << std::strerror(errno);
-    return true;
-}
-
-// A datagram to the server from any source address and port, 0 and broadcast ones included.
-bool send_udp_from(const char* from, uint16_t from_port, const std::string& bytes,
-                   std::string* why) {
-    const in_addr_t to = server_address().sin_addr.s_addr;
-    return send_raw(ip_header(IPPROTO_UDP, inet_addr(from), to, 8 + bytes.size()) +
-                        udp_header(from_port, kPort, bytes.size()) + bytes,
-                    to, why);
-}
-
-// An ICMP destination-unreachable message (`code` 3: port, 13: filtered) about an 80-byte datagram
-// that `client` sent to the server, as anyone on the path could send it.
-bool send_unreachable(uint8_t code, const sockaddr_in& client, std::string* why) {
-    const in_addr_t server = server_address().sin_addr.s_addr;
-    std::string icmp(8, '\0');
-    icmp[0] = 3;
-    icmp[1] = static_cast<char>(code);
-    icmp += ip_header(IPPROTO_UDP, client.sin_addr.s_addr, server, 8 + 80);
-    icmp += udp_header(ntohs(client.sin_port), kPort, 80);
-    put16(icmp, 2, checksum(icmp));
-    return send_raw(ip_header(IPPROTO_ICMP, server, client.sin_addr.s_addr, icmp.size()) + icmp,
-                    client.sin_addr.s_addr, why);
-}
 
 TEST(Chat, AskerAndReplierExchangeLines) {
     ASSERT_FALSE(port_bound()) << "port 1234 is taken by another program";
@@ -436,8 +246,7 @@ TEST(Chat, ControlCharactersFromThePeerShowVisiblyOnATerminal) {
     terminal.pty = true;
     {
         ASSERT_FALSE(port_bound()) << "port 1234 is taken by another program";
-        Child replier = spawn({REPLIER_PATH}, terminal);
-        for (int i = 0; i < 500 && !port_bound(); ++i) std::this_thread::sleep_for(10ms);
+        Child replier = start_replier(terminal);
         Udp client;
         client.send(wire(hostile));
         EXPECT_EQ(replier.read_until(replier.out, kPrompt), visible + kPrompt);
@@ -458,20 +267,10 @@ TEST(Chat, ASecondReplierFailsToBindAndAborts) {
     auto second = osf::test::run({REPLIER_PATH}, "");
     EXPECT_TRUE(osf::test::killed_by(second.status, SIGABRT))
         << osf::test::describe_status(second.status);
-    const std::string head = "binding failed...! \n at \"chat/replier.cpp\":";
-    const std::string tail = ": Address already in use\n";
-    ASSERT_EQ(second.err.rfind(head, 0), 0u) << second.err;
-    ASSERT_GT(second.err.size(), head.size() + tail.size());
-    EXPECT_EQ(second.err.substr(second.err.size() - tail.size()), tail) << second.err;
-
-    // The line named is the check that failed.
-    const int line = std::stoi(second.err.substr(head.size()));
-    std::ifstream source(std::string(OSF_SOURCE_DIR) + "/chat/replier.cpp");
-    std::string text;
-    for (int i = 0; i < line && std::getline(source, text); ++i) {
-    }
-    EXPECT_NE(text.find("report_failure(\"binding failed"), std::string::npos)
-        << "line " << line << " is: " << text;
+    // The report names the check that failed, where the chat's socket set-up is.
+    EXPECT_EQ(osf::test::failure_report_mismatch(second.err, "binding failed...! \n",
+                                                 "chat/chat_wire.cpp", "Address already in use"),
+              "");
 }
 
 }  // namespace

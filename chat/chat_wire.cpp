@@ -1,17 +1,28 @@
+// The chat's wire format, sockets and turns (see chat_wire.h).
 #include "chat_wire.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "line_read.h"
+#include "report_failure.h"
 #include "visible_text.h"
 
 #ifndef CHAT_SERVER_ADDRESS
 #define CHAT_SERVER_ADDRESS "127.0.0.1"
 #endif
 
+namespace {
+
+constexpr char kPrompt[] = "Enter the data : \t";
+
+// The server's fixed address (family, port 1234, the compiled-in IPv4 address).
 sockaddr_in chat_server_address() noexcept {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -20,19 +31,28 @@ sockaddr_in chat_server_address() noexcept {
     return address;
 }
 
-void print_chat_text(const char* buffer) noexcept {
+// Prints a received text as "%s \n", reading no further than the 80-byte buffer: a datagram
+// with no zero byte prints as exactly its 80 bytes. On a terminal its control characters show
+// visibly (visible_text.h); to a pipe or a file its bytes go out as they came.
+void print_chat_text(const char* buffer, std::FILE* out) noexcept {
     char shown[2 * kChatBufferSize];
+    const bool terminal = isatty(fileno(out)) == 1;
     const std::size_t length =
-        visible_text(buffer, strnlen(buffer, kChatBufferSize), shown, stdout_is_terminal());
-    std::printf("%.*s \n", static_cast<int>(length), shown);
+        visible_text(buffer, strnlen(buffer, kChatBufferSize), shown, terminal);
+    std::fprintf(out, "%.*s \n", static_cast<int>(length), shown);
 }
 
+// Clears every byte after the text's zero byte, so that a datagram never carries the remains
+// of an earlier, longer line.
 void clear_filler(char* buffer) noexcept {
     const size_t length = strnlen(buffer, kChatBufferSize);
     if (length + 1 < kChatBufferSize)
         std::memset(buffer + length + 1, 0, kChatBufferSize - length - 1);
 }
 
+// Whether a failed send of a reply to `error` says that the sender cannot be answered, rather
+// than that something of ours failed: a source port of 0 (EINVAL), a broadcast source (EACCES),
+// a source no route leads back to, or one the host's own rules forbid to reach.
 bool sender_unanswerable(int error) noexcept {
     switch (error) {
         case EINVAL:       // port 0
@@ -47,8 +67,11 @@ bool sender_unanswerable(int error) noexcept {
     }
 }
 
+// Whether a failed send or receive on the client's connected socket reports what the network
+// said about an earlier datagram (an ICMP error: port or host unreachable and the like), rather
+// than a failure of the call itself. Such an error is reported at the next call on the socket,
+// and anyone on the path can send one.
 bool network_refusal(int error) noexcept {
-    // The errors an ICMP message sets on a connected UDP socket.
     switch (error) {
         case ECONNREFUSED:  // port unreachable: nothing listens there
         case EHOSTUNREACH:
@@ -62,4 +85,108 @@ bool network_refusal(int error) noexcept {
         default:
             return false;
     }
+}
+
+// "<address> port <port>" of `peer`, for the reports on standard error.
+struct PeerText {
+    char text[INET_ADDRSTRLEN + 16];
+};
+PeerText peer_text(const sockaddr_in& peer) noexcept {
+    char address[INET_ADDRSTRLEN] = "?";
+    inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+    PeerText out{};
+    std::snprintf(out.text, sizeof out.text, "%s port %u", address,
+                  static_cast<unsigned>(ntohs(peer.sin_port)));
+    return out;
+}
+
+// Sends asker's line. An ICMP error about an earlier datagram is reported by the first call
+// after it and fails that send before anything goes out; the second attempt reports the send
+// itself.
+void send_line(int sock, const char* buffer) noexcept {
+    if (send(sock, buffer, kChatBufferSize, 0) >= 0) return;
+    if (network_refusal(errno) && send(sock, buffer, kChatBufferSize, 0) >= 0) return;
+    report_failure("Sending information to client failed...! \n");
+}
+
+// Receives asker's answer into `buffer`, waiting through the network's refusals of our line.
+void receive_answer(int sock, char* buffer) noexcept {
+    while (recv(sock, buffer, kChatBufferSize, 0) < 0) {
+        const int error = errno;
+        if (!network_refusal(error)) report_failure("receiving request in server failed...! \n");
+        std::fprintf(stderr, "asker: the line did not reach %s (%s); still waiting for an answer\n",
+                     peer_text(chat_server_address()).text, std::strerror(error));
+    }
+}
+
+}  // namespace
+
+int open_replier_socket() noexcept {
+    const int sock = socket(AF_INET, SOCK_DGRAM, kUdpProtocol);
+    if (sock < 0) report_failure("socket creation in server failed .... ! \n");
+    const sockaddr_in address = chat_server_address();
+    if (bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0)
+        report_failure("binding failed...! \n");
+    return sock;
+}
+
+int open_asker_socket() noexcept {
+    const int sock = socket(AF_INET, SOCK_DGRAM, kUdpProtocol);
+    if (sock < 0) report_failure("socket creation in server failed .... ! \n");
+    const sockaddr_in server = chat_server_address();
+    if (connect(sock, reinterpret_cast<const sockaddr*>(&server), sizeof server) < 0)
+        report_failure("connecting to server failed...! \n");
+    return sock;
+}
+
+char* chat_buffer() noexcept {
+    char* buffer = static_cast<char*>(std::calloc(1, kChatBufferSize));
+    if (buffer == nullptr) {
+        std::perror("allocating memory for buffer dynamically - failed \n");
+        std::exit(1);
+    }
+    return buffer;
+}
+
+bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept {
+    // The address record of the latest sender, whom the reply goes to.
+    sockaddr_in sender{};
+    socklen_t length = sizeof sender;
+    if (recvfrom(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender),
+                 &length) < 0)
+        report_failure("receiving request in server failed...! \n");
+    print_chat_text(buffer, out);
+    std::fputs(kPrompt, out);
+    std::fflush(out);
+
+    if (!read_line(buffer, kChatBufferSize, in)) {
+        std::perror("Entering the data failed \n");
+        return false;
+    }
+    clear_filler(buffer);
+    if (sendto(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender),
+               sizeof sender) < 0) {
+        const int error = errno;
+        if (!sender_unanswerable(error))
+            report_failure("Sending information to client failed...! \n");
+        std::fflush(out);
+        std::fprintf(stderr, "replier: %s cannot be answered (%s): the reply was dropped\n",
+                     peer_text(sender).text, std::strerror(error));
+    }
+    return true;
+}
+
+bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept {
+    std::fputs(kPrompt, out);
+    std::fflush(out);
+    if (!read_line(buffer, kChatBufferSize, in)) {
+        std::perror("Accessing the data failed \n");
+        return false;
+    }
+    clear_filler(buffer);
+    send_line(sock, buffer);
+    receive_answer(sock, buffer);
+    print_chat_text(buffer, out);
+    std::fflush(out);
+    return true;
 }

@@ -1,33 +1,36 @@
-// The chat's wire format, shared by replier and asker: every datagram is exactly 80 bytes and
-// holds a zero-terminated line (at most 79 characters, the newline included when it fitted);
-// bytes after the zero carry no meaning, and we send them as zeros.
+// The chat, shared by replier and asker: its wire format, its sockets and one exchange of each
+// side, so that the programs' mains only set up and repeat a turn. Every datagram is exactly 80
+// bytes and holds a zero-terminated line (at most 79 characters, the newline included when it
+// fitted); bytes after the zero carry no meaning, and we send them as zeros. A receiver takes
+// the text to be the bytes before the first zero, and never more than the 80.
 #pragma once
 
-#include <netinet/in.h>
+#include <cstdio>
 
 inline constexpr int kChatPort = 1234;
 inline constexpr int kChatBufferSize = 80;
 inline constexpr int kUdpProtocol = 17;  // IPPROTO_UDP, given explicitly
 
-// The server's fixed address (family, port 1234, the compiled-in IPv4 address).
-sockaddr_in chat_server_address() noexcept;
+// replier's socket: UDP, bound to the server's address and port. A failed call ends the
+// program through report_failure.
+int open_replier_socket() noexcept;
 
-// Prints a received text as "%s \n", reading no further than the 80-byte buffer: a datagram
-// with no zero byte prints as exactly its 80 bytes. On a terminal its control characters show
-// visibly (visible_text.h); to a pipe or a file its bytes go out as they came.
-void print_chat_text(const char* buffer) noexcept;
+// asker's socket: UDP, connected to the server's address and port, so that answers are taken
+// from the server alone: a datagram from anyone else never reaches asker and cannot take the
+// conversation over. A failed call ends the program through report_failure.
+int open_asker_socket() noexcept;
 
-// Clears every byte after the text's zero byte, so that a datagram never carries the remains
-// of an earlier, longer line.
-void clear_filler(char* buffer) noexcept;
+// The 80-byte buffer of either side, zeroed; if it cannot be had, perror and exit status 1.
+char* chat_buffer() noexcept;
 
-// Whether a failed send of a reply to `error` says that the sender cannot be answered, rather
-// than that something of ours failed: a source port of 0 (EINVAL), a broadcast source (EACCES),
-// a source no route leads back to, or one the host's own rules forbid to reach.
-bool sender_unanswerable(int error) noexcept;
+// One exchange of replier: waits for a datagram, shows its text on `out` ("%s \n"), prompts,
+// reads the operator's line from `in` and sends it back to that datagram's sender. A sender that
+// cannot be answered (source port 0, a broadcast source) is no failure of ours: the reply is
+// reported on standard error and dropped. False at end of input, after its perror report.
+bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept;
 
-// Whether a failed send or receive on the client's connected socket reports what the network
-// said about an earlier datagram (an ICMP error: port or host unreachable and the like), rather
-// than a failure of the call itself. Such an error is reported at the next call on the socket,
-// and anyone on the path can send one.
-bool network_refusal(int error) noexcept;
+// One exchange of asker: prompts on `out`, reads a line from `in`, sends it, waits for the
+// answer and shows its text. What the network says about our datagrams (an ICMP error, such as
+// "Connection refused" when nothing listens at the server's port) is said on standard error,
+// and asker waits on: there is no time-out. False at end of input, after its perror report.
+bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept;

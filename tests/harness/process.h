@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host.h"
+
 namespace osf::test {
 
 using std::chrono::milliseconds;
@@ -75,6 +77,9 @@ struct Child {
 };
 
 Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+// A child that runs `body` (a function of this program) instead of another program, then
+// leaves with status 0 unless `body` ends it otherwise.
+Child spawn_function(void (*body)(), const SpawnOptions& options = {});
 
 // Runs a program to completion with `input` on its standard input.
 struct Result {
@@ -84,22 +89,12 @@ struct Result {
 };
 Result run(const std::vector<std::string>& argv, std::string_view input,
            milliseconds timeout = kDefaultTimeout, const SpawnOptions& options = {});
+// Runs `body` in a child (spawn_function) to its end, with no input.
+Result run_function(void (*body)(), milliseconds timeout = kDefaultTimeout);
 
-// Where the harness's failures go from now on (see above).
+// Where the harness's failures go from now on (see above), and one such failure.
 void set_failure_report(void (*report)(const std::string& message));
-
-// Environment entries (for SpawnOptions::env) that preload the test library inject.cpp into
-// the child: `fail` becomes OSF_FAIL ("pthread_create:2-4", "fork:1"), `stop_after`
-// OSF_STOP_AFTER ("fstat"). Under AddressSanitizer the runtime is told to accept a library
-// loaded before it.
-std::vector<std::string> inject_env(std::string_view fail, std::string_view stop_after = {});
-
-// Whether i386 programs run through an emulator on this host: an enabled binfmt_misc entry
-// claims i386 executables (such an entry takes precedence over the kernel's own loader).
-bool i386_emulated();
-
-// `text` without the emulator's own lines (under emulation only; otherwise unchanged).
-std::string without_emulator_notes(std::string text);
+void failure(const std::string& message);
 
 bool exited_with(int status, int code);
 bool killed_by(int status, int signal);
@@ -113,12 +108,5 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 };
-
-// Whether some socket is bound to UDP port `port` (IPv4 or IPv6), read from the kernel's socket
-// tables, so that looking never takes the port.
-bool udp_port_bound(int port);
-
-// The ELF class and machine of a file: "ELF32 i386", "ELF64 x86-64", or "" if not ELF.
-std::string elf_kind(const std::string& path);
 
 }  // namespace osf::test
