@@ -10,33 +10,31 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "report_error.h"
+
 namespace {
 
 constexpr char kObjectName[] = "/shared";
 constexpr std::size_t kLongestLine = 8191;
 
-[[noreturn]] void fail(const char* what) {
-    std::perror(what);
-    std::exit(1);
-}
-
 // Creates "/shared" holding exactly `line` and its zero byte.
 void store(const std::string& line) {
     const std::size_t size = line.size() + 1;
     const int fd = shm_open(kObjectName, O_RDWR | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0) fail("shmwriter: shm_open");
-    if (ftruncate(fd, static_cast<off_t>(size)) < 0) fail("shmwriter: ftruncate");
+    if (fd < 0) exit_with_error(errno, "shmwriter: shm_open");
+    if (ftruncate(fd, static_cast<off_t>(size)) < 0) exit_with_error(errno, "shmwriter: ftruncate");
     void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (mapped == MAP_FAILED) fail("shmwriter: mmap");
+    if (mapped == MAP_FAILED) exit_with_error(errno, "shmwriter: mmap");
     std::memcpy(mapped, line.c_str(), size);  // the text and its terminating zero
-    if (munmap(mapped, size) < 0) fail("shmwriter: munmap");
-    if (close(fd) < 0) fail("shmwriter: close");
+    if (munmap(mapped, size) < 0) exit_with_error(errno, "shmwriter: munmap");
+    if (close(fd) < 0) exit_with_error(errno, "shmwriter: close");
 }
 
 }  // namespace
