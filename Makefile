@@ -5,6 +5,7 @@
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
+#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12]   a root shell in a test kernel, under QEMU
 #   make check-sanitize   the tests again under ASan+UBSan (i386) and TSan (x86-64)
 #   make lint      clang-tidy and cppcheck over user space, checkpatch.pl over the modules
 
@@ -12,8 +13,10 @@ PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+# make vm's kernel: Debian 12's 686 (the default), 686-pae or amd64, or amd64-6.12 (backports).
+KERNEL ?= 686
 
-.PHONY: all deps build build-i386 build-x86_64 check tour install bench check-sanitize lint clean
+.PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint clean
 
 all: build
 
@@ -47,6 +50,14 @@ install: build
 
 bench: build
 	@bash bench/run.sh
+
+# Boots the test kernel KERNEL with both modules, ioctl_trigger and threads at hand and leaves
+# you at its root shell; Ctrl-D there leaves (the guest powers off).
+vm: build-i386
+	@case " 686 686-pae amd64 amd64-6.12 " in *" $(KERNEL) "*) ;; \
+	 *) echo "make vm: KERNEL=$(KERNEL)? choose 686, 686-pae, amd64 or amd64-6.12" >&2; exit 2 ;; esac
+	@bash tests/kernel/vm.sh build/kernel/$(KERNEL)/kernel.env \
+	     build/i386/tests/kernel/$(KERNEL)/initramfs.cpio.gz
 
 check-sanitize: deps
 	@cmake --preset i386-asan >/dev/null
