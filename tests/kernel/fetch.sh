@@ -54,6 +54,8 @@ dir=$(cd "$dir" && pwd)
 # One fetch at a time (two build trees, or lint, may ask at once).
 exec 9>"$dir/.lock"
 flock 9
+# The one-kernel layout of before (DIR/kernel.env, DIR/root, DIR/apt/{state,cache}) is no more.
+rm -rf "$dir/kernel.env" "$dir/root" "$dir/apt/state" "$dir/apt/cache" "$dir/apt/update.log"
 missing=()
 for name in "${kernels[@]}"; do
     [ -f "$dir/$name/kernel.env" ] || missing+=("$name")
