@@ -55,7 +55,7 @@ procs before
 run ioctl_trigger /dev/tl 0 4294967295
 procs after
 kill $threads_pid
-wait $threads_pid
+wait $threads_pid 2>/dev/null
 finish tasklister_table
 
 begin tasklister_thread
