@@ -6,6 +6,7 @@
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
+#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12]   a root shell in a test kernel, under QEMU
 #   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64)
 #   make lint      clang-tidy and cppcheck over user space, checkpatch.pl over the modules
 #
@@ -24,9 +25,11 @@ ifeq ($(I386),emulated)
 else ifneq ($(I386),)
   $(error I386=$(I386): the only choice is I386=emulated)
 endif
+# make vm's kernel: Debian 12's 686 (the default), 686-pae or amd64, or amd64-6.12 (backports).
+KERNEL ?= 686
 
-.PHONY: all deps build build-i386 build-x86_64 check tour install bench check-sanitize lint clean
-.PHONY: run-check run-tour run-bench run-sanitize
+.PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
+.PHONY: clean run-check run-tour run-bench run-sanitize
 
 all: build
 
@@ -96,6 +99,15 @@ run-sanitize:
 install: build
 	cmake --install build/i386 --prefix "$(PREFIX)"
 	cmake --install build/x86_64 --prefix "$(PREFIX)"
+
+# Boots the test kernel KERNEL with both modules, ioctl_trigger and threads at hand and leaves
+# you at its root shell; Ctrl-D there leaves (the guest powers off).
+vm:
+	@case " 686 686-pae amd64 amd64-6.12 " in *" $(KERNEL) "*) ;; \
+	 *) echo "make vm: KERNEL=$(KERNEL)? choose 686, 686-pae, amd64 or amd64-6.12" >&2; exit 2 ;; esac
+	@$(MAKE) build-i386
+	@bash tests/kernel/vm.sh build/kernel/$(KERNEL)/kernel.env \
+	     build/i386/tests/kernel/$(KERNEL)/initramfs.cpio.gz
 
 lint: deps
 	@JOBS=$(JOBS) bash cmake/lint.sh

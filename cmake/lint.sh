@@ -22,7 +22,7 @@ echo "lint: configuring the i386 and x86-64 trees"
 cmake --preset i386 >/dev/null
 cmake --preset x86_64 >/dev/null
 cmake --build --preset i386 --target kernel_packages | grep -v '^\[.*Built target' || true
-[ -f build/kernel/kernel.env ] || { echo "lint: the kernel headers fetch failed" >&2; exit 1; }
+[ -f build/kernel/686/kernel.env ] || { echo "lint: the kernel headers fetch failed" >&2; exit 1; }
 sh cmake/fetch-checkpatch.sh build/kernel/checkpatch build/kernel/debs
 
 # One compile database for both tools: our own units of the i386 tree (not GoogleTest, which

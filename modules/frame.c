@@ -3,6 +3,10 @@
  * device class and the node /dev/<name> (made by devtmpfs or udev), all named <name>, and
  * logs open and release; each module supplies the ioctl handler (frame.h). Unloading undoes
  * the set-up in reverse. Talks only to the kernel log and to programs opening the node.
+ *
+ * The test build (make -C modules TEST=1, never installed) adds the parameter
+ * fail_at=<step>, which makes that registration step fail as the kernel's call would, so that
+ * the test bed can reach every failure path; see fault_at().
  */
 #include <linux/cdev.h>
 #include <linux/device.h>
@@ -13,6 +17,7 @@
 #include <linux/module.h>
 #include <linux/moduleparam.h>
 #include <linux/slab.h>
+#include <linux/string.h>
 
 #include "compat.h"
 #include "frame.h"
@@ -20,6 +25,23 @@
 static char *devname;
 module_param(devname, charp, 0);
 MODULE_PARM_DESC(devname, "name of the device-number region, the class and the node /dev/<name>");
+
+#ifdef OSF_TEST_HOOKS
+static char *fail_at;
+module_param(fail_at, charp, 0);
+MODULE_PARM_DESC(fail_at, "test build only: the registration step to make fail, by its call's name");
+
+static bool fault_at(const char *step)
+{
+	return fail_at && !strcmp(fail_at, step);
+}
+#else
+/* The installed modules: no parameter, and every call below is made. */
+static inline bool fault_at(const char *step)
+{
+	return false;
+}
+#endif
 
 static dev_t mydev;
 static struct cdev *my_cdev;
@@ -38,12 +60,17 @@ static int myRelease(struct inode *inode, struct file *file)
 	return 0;
 }
 
-/* No read, write, seek, poll or mmap: the kernel's answers for an absent operation apply. */
+/*
+ * No read, write, seek, poll or mmap: the kernel's answers for an absent operation apply.
+ * A 32-bit program on a 64-bit kernel comes in through compat_ioctl; the handlers ignore the
+ * argument, so they serve it as they are (a 32-bit kernel never calls it).
+ */
 static const struct file_operations fops = {
 	.owner = THIS_MODULE,
 	.open = myOpen,
 	.release = myRelease,
 	.unlocked_ioctl = myIoctl,
+	.compat_ioctl = myIoctl,
 };
 
 static int __init myInit(void)
@@ -55,16 +82,21 @@ static int __init myInit(void)
 		pr_err("Device name missing: load with devname=<name>\n");
 		return -EINVAL;
 	}
+	/* Nor one that cannot be the node's file name: the load would succeed with no node. */
+	if (strlen(devname) > NAME_MAX) {
+		pr_err("Device name too long: at most 255 bytes\n");
+		return -EINVAL;
+	}
 
 	pr_info("Initializing character device\n");
-	r = alloc_chrdev_region(&mydev, 0, 1, devname);
+	r = fault_at("alloc_chrdev_region") ? -EBUSY : alloc_chrdev_region(&mydev, 0, 1, devname);
 	if (r < 0) {
 		pr_info("Device number allocation failed: %d\n", r);
 		return -ENODEV;
 	}
 	pr_info("Major number allocated = %d\n", (int)MAJOR(mydev));
 
-	my_cdev = cdev_alloc();
+	my_cdev = fault_at("cdev_alloc") ? NULL : cdev_alloc();
 	if (!my_cdev) {
 		pr_info("cdev_alloc failed \n");
 		goto out_unregister_region;
@@ -72,18 +104,21 @@ static int __init myInit(void)
 	/* cdev_init() gives the object a release that does not free it: kfree() is ours. */
 	cdev_init(my_cdev, &fops);
 	my_cdev->owner = THIS_MODULE;
-	if (cdev_add(my_cdev, mydev, 1)) {
+	r = fault_at("cdev_add") ? -ENOMEM : cdev_add(my_cdev, mydev, 1);
+	if (r) {
 		pr_err("cdev_add failed \n");
 		goto out_free_cdev;
 	}
 
-	mychar_class = compat_class_create(THIS_MODULE, devname);
+	mychar_class = fault_at("class_create") ? ERR_PTR(-ENOMEM) :
+		       compat_class_create(THIS_MODULE, devname);
 	if (IS_ERR(mychar_class)) {
 		pr_err("class_create() failed \n");
 		goto out_del_cdev;
 	}
 
-	mychar_device = device_create(mychar_class, NULL, mydev, NULL, "%s", devname);
+	mychar_device = fault_at("device_create") ? ERR_PTR(-ENOMEM) :
+			device_create(mychar_class, NULL, mydev, NULL, "%s", devname);
 	if (IS_ERR(mychar_device)) {
 		pr_err("device_create() failed \n");
 		goto out_destroy_class;

@@ -1,57 +1,63 @@
 #!/bin/bash
-# tasklister's ioctl cost inside the test kernel: boots the kernel test bed (tests/kernel/
-# boot.sh) with the guest suite "bench" on one virtual CPU (fewer kernel threads, so that the
-# small table can be made 50 lines), where ioctl_cost times the ioctl with a table of 50 and of
-# 500 lines (tests/kernel/guest/bench.sh), and turns the guest's lines into rows of the
-# benchmark table (bench/lib.sh). QEMU runs without KVM: every instruction is emulated, so the
-# times are many times those of real hardware; the ratio between the two sizes is what counts.
-# Needs the i386 tree (make), which packs the guest's initramfs.
+# tasklister's ioctl cost inside the test kernels 686 and amd64: boots each kernel's test bed
+# (tests/kernel/boot.sh) with the guest suite "bench" on one virtual CPU (fewer kernel threads,
+# so that the small table can be made 50 lines), where ioctl_cost times the ioctl with a table
+# of 50 and of 500 lines (tests/kernel/guest/bench.sh), and turns the guest's lines into rows
+# of the benchmark table (bench/lib.sh). QEMU runs without KVM: every instruction is emulated,
+# so the times are many times those of real hardware; the ratio between the two sizes is what
+# counts. Needs the i386 tree (make), which packs the guests' initramfs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 root=$bench_root
 tree=$root/build/i386
-kernel_env=$(sed -n 's/^OSF_KERNEL_ENV:INTERNAL=//p' "$tree/CMakeCache.txt" 2>/dev/null || true)
-initramfs=$tree/tests/kernel/initramfs.cpio.gz
-bench_need kernel "$kernel_env" "$initramfs"
-
+kernel_dir=$(sed -n 's/^OSF_KERNEL_DIR:PATH=//p' "$tree/CMakeCache.txt" 2>/dev/null || true)
 out=$root/build/bench/kernel
 mkdir -p "$out"
-log=$out/boot-bench.log
-bash "$root/tests/kernel/boot.sh" "$kernel_env" "$initramfs" bench "$log" 120 1
-tr -d '\r' <"$log" >"$log.txt"
-if grep '^@@ bench failed' "$log.txt" >&2 || ! grep -q '^@@ osf-guest finished' "$log.txt"; then
-    echo "bench kernel: the guest's bench did not run through; its console is in $log" >&2
-    exit 1
-fi
 
-# "@@ bench size=50 table=50 kernel_threads=44 sleepers=3", then
-# "ioctl_cost: calls=200 median_us=353.7 mean_us=381.6 min_us=347.1": one record per size.
-awk '
-    $1 == "@@" && $2 == "bench" { for (i = 3; i <= NF; i++) { split($i, kv, "="); r[kv[1]] = kv[2] } }
-    $1 == "ioctl_cost:" {
-        for (i = 2; i <= NF; i++) { split($i, kv, "="); r[kv[1]] = kv[2] }
-        print r["size"], r["table"], r["kernel_threads"], r["sleepers"], r["calls"], \
-              r["median_us"], r["mean_us"]
-    }' "$log.txt" >"$out/results"
-if [ "$(wc -l <"$out/results")" -ne 2 ]; then
-    echo "bench kernel: expected results for two table sizes; the console is in $log" >&2
-    exit 1
-fi
+# bench_kernel KERNEL: boots it and writes one record per table size to $out/results-KERNEL.
+bench_kernel() {
+    local kernel=$1 log=$out/boot-bench-$1.log
+    local kernel_env=${kernel_dir:+$kernel_dir/$kernel/kernel.env}
+    local initramfs=$tree/tests/kernel/$kernel/initramfs.cpio.gz
+    bench_need kernel "$kernel_env" "$initramfs"
+    bash "$root/tests/kernel/boot.sh" "$kernel_env" "$initramfs" bench "$log" 180 1
+    tr -d '\r' <"$log" >"$log.txt"
+    if grep '^@@ bench failed' "$log.txt" >&2 || ! grep -q '^@@ osf-guest finished' "$log.txt"; then
+        echo "bench kernel: the $kernel guest's bench did not run through; its console is in $log" >&2
+        exit 1
+    fi
+    # "@@ bench size=50 table=50 kernel_threads=44 sleepers=3", then
+    # "ioctl_cost: calls=200 median_us=353.7 mean_us=381.6 min_us=347.1": one record per size.
+    awk '
+        $1 == "@@" && $2 == "bench" { for (i = 3; i <= NF; i++) { split($i, kv, "="); r[kv[1]] = kv[2] } }
+        $1 == "ioctl_cost:" {
+            for (i = 2; i <= NF; i++) { split($i, kv, "="); r[kv[1]] = kv[2] }
+            print r["size"], r["table"], r["kernel_threads"], r["sleepers"], r["calls"], \
+                  r["median_us"], r["mean_us"]
+        }' "$log.txt" >"$out/results-$kernel"
+    if [ "$(wc -l <"$out/results-$kernel")" -ne 2 ]; then
+        echo "bench kernel: expected results for two table sizes on $kernel; the console is in $log" >&2
+        exit 1
+    fi
+}
 
 note="QEMU without KVM (emulated, times inflated)"
-medians=()
-lines=()
-while read -r size table kthreads sleepers calls median mean; do
-    echo "bench kernel: $size wanted, $table lines: $kthreads kernel threads, $sleepers sleepers" >&2
-    measure="tasklister ioctl, $table-line table ($kthreads kernel threads), $calls calls:"
-    row kernel "$measure median" "$median" "µs/call" "$note"
-    row kernel "$measure mean" "$mean" "µs/call" "$note"
-    medians+=("$median")
-    lines+=("$table")
-done <"$out/results"
-per_line=$(awk -v a="${medians[0]}" -v b="${medians[1]}" -v m="${lines[0]}" -v n="${lines[1]}" \
-    'BEGIN { printf "%.2f", (b - a) / (n - m) }')
-row kernel "tasklister ioctl, each further table line (from the two medians)" "$per_line" \
-    "µs/line" "$note"
+for kernel in 686 amd64; do
+    bench_kernel "$kernel"
+    medians=()
+    lines=()
+    while read -r size table kthreads sleepers calls median mean; do
+        echo "bench kernel: $kernel: $size wanted, $table lines: $kthreads kernel threads, $sleepers sleepers" >&2
+        measure="tasklister ioctl on $kernel, $table-line table ($kthreads kernel threads), $calls calls:"
+        row kernel "$measure median" "$median" "µs/call" "$note"
+        row kernel "$measure mean" "$mean" "µs/call" "$note"
+        medians+=("$median")
+        lines+=("$table")
+    done <"$out/results-$kernel"
+    per_line=$(awk -v a="${medians[0]}" -v b="${medians[1]}" -v m="${lines[0]}" -v n="${lines[1]}" \
+        'BEGIN { printf "%.2f", (b - a) / (n - m) }')
+    row kernel "tasklister ioctl on $kernel, each further table line (from the two medians)" \
+        "$per_line" "µs/line" "$note"
+done

@@ -6,6 +6,7 @@
 //     thread:NUMBER   the same ioctl from a second thread, which then ends
 //     read, write     read or write one byte
 //     wait:MS         sleep MS milliseconds, the node still open
+//     hold            wait for a line (or the end) on standard input, the node still open
 // With no action it opens the node and closes it again. Once the node is open it prints its
 // process id and then, for each action, the thread that ran it and the result (0, or -1 with the error number and its
 // text), one line each. Exits 0 if every action succeeded, 1 if one failed, 2 if the node
@@ -78,6 +79,14 @@ bool run_action(int fd, const std::string& action, bool& known) {
         report("write", thread_id(), result, errno);
         return result >= 0;
     }
+    if (action == "hold") {
+        char byte = 0;
+        long got;
+        while ((got = read(STDIN_FILENO, &byte, 1)) > 0 && byte != '\n') {
+        }
+        report("hold", thread_id(), got < 0 ? -1 : 0, errno);
+        return got >= 0;
+    }
     if (action.rfind("wait:", 0) == 0) {
         unsigned long ms = 0;
         if (!parse_number(action.c_str() + 5, ms)) {
@@ -116,7 +125,7 @@ bool run_action(int fd, const std::string& action, bool& known) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: ioctl_trigger DEVICE [NUMBER|thread:NUMBER|read|write|wait:MS]...\n");
+        std::fprintf(stderr, "usage: ioctl_trigger DEVICE [NUMBER|thread:NUMBER|read|write|wait:MS|hold]...\n");
         return 2;
     }
     const int fd = open(argv[1], O_RDWR);

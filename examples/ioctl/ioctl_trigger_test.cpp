@@ -47,6 +47,18 @@ TEST(IoctlTrigger, ResultLinesAndStatuses) {
     }
 }
 
+TEST(IoctlTrigger, HoldKeepsTheNodeOpenUntilALineComes) {
+    osf::test::Child child = osf::test::spawn({IOCTL_TRIGGER_PATH, "/dev/null", "hold", "read"});
+    child.read_until(child.out, "\n");
+    EXPECT_EQ(child.read_for(child.out, osf::test::milliseconds(300)), "") << "did not hold";
+    EXPECT_FALSE(child.ended()) << "ended while it should hold";
+    child.write("go\n");
+    const std::string rest = child.read_to_eof(child.out);
+    EXPECT_TRUE(std::regex_match(rest, std::regex("hold \\(tid [0-9]+\\): 0\nread \\(tid [0-9]+\\): 0\n")))
+        << rest;
+    EXPECT_TRUE(exited_with(child.wait(), 0));
+}
+
 TEST(IoctlTrigger, ThreadActionRunsOnAnotherThread) {
     const auto result = run({IOCTL_TRIGGER_PATH, "/dev/null", "thread:0x5401", "0x5401"}, "");
     std::smatch m;

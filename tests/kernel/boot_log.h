@@ -1,9 +1,11 @@
-// boot_log: the kernel test cases' view of the main boot (the `main` suite, run by the
-// kernel_boot_main test before them): parsed once per test process.
+// boot_log: the kernel test cases' view of one kernel's main boot (the `main` suite, run by
+// that kernel's kernel_boot_main_<kernel> test before them): the kernel named by OSF_KERNEL,
+// whose console is in KERNEL_TEST_DIR/<kernel>/boot-main.log; parsed once per test process.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,10 +14,22 @@
 
 namespace osf::kernel_test {
 
+// The test kernel's name (686, 686-pae, amd64, amd64-6.12).
+inline std::string kernel_name() {
+    const char* name = std::getenv("OSF_KERNEL");
+    return name ? name : "";
+}
+
+inline std::string main_log_path() {
+    return std::string(KERNEL_TEST_DIR) + "/" + kernel_name() + "/boot-main.log";
+}
+
 inline const GuestLog& main_log() {
-    static const GuestLog log = load_guest_log(KERNEL_MAIN_LOG);
+    static const GuestLog log = load_guest_log(main_log_path());
     return log;
 }
+
+inline bool is_64_bit(const GuestLog& log) { return log.machine == "x86_64"; }
 
 // The kernel lines that are the frame's own, plus the first line of each table (so a test
 // sees an ioctl it did not expect); the kernel's other messages are left out.
@@ -24,7 +38,7 @@ inline std::vector<KernelLine> module_lines(const Section& section) {
         "Initializing character device", "cdev_alloc failed ", "cdev_add failed ",
         "class_create() failed ", "device_create() failed ", "Open successful", "File released",
         "Exiting the character driver ", "Device name missing: load with devname=<name>",
-        "Open My_ioctl successful "};
+        "Device name too long: at most 255 bytes", "Open My_ioctl successful "};
     std::vector<KernelLine> lines;
     for (const KernelLine& line : section.kernel)
         if (texts.contains(line.text) || line.text.rfind("Major number allocated = ", 0) == 0 ||

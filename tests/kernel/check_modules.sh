@@ -1,36 +1,75 @@
 #!/bin/bash
-# check_modules.sh BUILD_DIR KERNEL_ENV: checks the two built modules without booting them:
-# `cmake --install` puts them in lib/osfacets/modules/ as i386 relocatable objects, their
-# metadata names the module, the licence, the devname parameter and the kernel release they
-# were built for, and they carry the frame's names.
-set -euo pipefail
+# check_modules.sh BUILD_DIR KERNEL_DIR KERNEL...: checks the built modules without booting
+# them. `cmake --install` puts the 686 kernel's in lib/osfacets/modules/ and every other
+# KERNEL's in lib/osfacets/modules/KERNEL/, each a relocatable object of its kernel's
+# architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh) whose metadata names the module,
+# the licence, the devname parameter and the kernel release it was built for, and which carries
+# the frame's names. No installed module holds a test hook, while the test builds
+# (BUILD_DIR/modules/KERNEL/test/) do. Every check runs and each failure is reported; the exit
+# status is 1 if any failed.
+set -uo pipefail  # not -e: a failed check is counted and the others still run
 build=$1
-# shellcheck source=/dev/null
-. "$2"
+kernel_dir=$2
+shift 2
 prefix=$(mktemp -d /tmp/osfacets-modules-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" >/dev/null
+if ! cmake --install "$build" --prefix "$prefix" >/dev/null; then
+    echo "FAIL: cmake --install $build"
+    exit 1
+fi
 
-fail=0
-check() {  # check WHAT CONDITION...
+checks=0
+failed=0
+check() {  # check WHAT CONDITION...: 1 if CONDITION fails
     local what=$1
     shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; fail=1; fi
+    checks=$((checks + 1))
+    if "$@"; then
+        echo "ok: $what"
+        return 0
+    fi
+    echo "FAIL: $what"
+    failed=$((failed + 1))
+    return 1
 }
-for module in tasklister dirscan; do
-    ko=$prefix/lib/osfacets/modules/$module.ko
-    check "$module.ko installed" test -f "$ko" || continue
-    check "$module.ko is an i386 relocatable object" \
-        grep -q 'ELF 32-bit LSB relocatable, Intel 80386' <<<"$(file -b "$ko")"
-    info=$(objcopy -O binary --only-section=.modinfo "$ko" /dev/stdout | tr '\0' '\n')
-    for line in "name=$module" "license=Dual BSD/GPL" "parmtype=devname:charp"; do
-        check "$module.ko: $line" grep -qxF "$line" <<<"$info"
-    done
-    check "$module.ko: built for $KERNEL_RELEASE" grep -q "^vermagic=$KERNEL_RELEASE SMP " <<<"$info"
-    # (mychar_device is only ever written, so the compiler keeps no symbol for it.)
-    symbols=$(nm "$ko" | awk '{ print $NF }')
-    for name in devname mydev my_cdev mychar_class fops myOpen myRelease myIoctl myInit myExit; do
-        check "$module.ko: $name" grep -qxF "$name" <<<"$symbols"
+modinfo() { objcopy -O binary --only-section=.modinfo "$1" /dev/stdout | tr '\0' '\n'; }
+# The hooks are the test build's parameters, fail_at (the frame) and flags_only (dirscan).
+parameters_are() {  # parameters_are KO NAME...: KO has exactly these parameters
+    [ "$(modinfo "$1" | sed -n 's/^parmtype=\([^:]*\):.*/\1/p' | sort | tr '\n' ' ')" = \
+        "$(shift; printf '%s\n' "$@" | sort | tr '\n' ' ')" ]
+}
+no_hook_text() { ! grep -qaE 'fail_at|flags_only' "$1"; }
+
+for kernel in "$@"; do
+    # shellcheck source=/dev/null
+    . "$kernel_dir/$kernel/kernel.env"
+    kind='ELF 32-bit LSB relocatable, Intel 80386'
+    [ "$ARCH" = x86_64 ] && kind='ELF 64-bit LSB relocatable, x86-64'
+    dest=lib/osfacets/modules/$kernel
+    [ "$kernel" = 686 ] && dest=lib/osfacets/modules
+    for module in tasklister dirscan; do
+        ko=$prefix/$dest/$module.ko
+        check "$kernel: $module.ko installed in $dest/" test -f "$ko" || continue
+        check "$kernel: $module.ko is a $kind" grep -q "^$kind" <<<"$(file -b "$ko")"
+        info=$(modinfo "$ko")
+        for line in "name=$module" "license=Dual BSD/GPL" "parmtype=devname:charp"; do
+            check "$kernel: $module.ko: $line" grep -qxF "$line" <<<"$info"
+        done
+        check "$kernel: $module.ko: built for $KERNEL_RELEASE" \
+            grep -q "^vermagic=$KERNEL_RELEASE SMP " <<<"$info"
+        # (mychar_device is only ever written, so the compiler keeps no symbol for it.)
+        symbols=$(nm "$ko" | awk '{ print $NF }')
+        for name in devname mydev my_cdev mychar_class fops myOpen myRelease myIoctl myInit myExit; do
+            check "$kernel: $module.ko: $name" grep -qxF "$name" <<<"$symbols"
+        done
+        check "$kernel: $module.ko: no parameter but devname" parameters_are "$ko" devname
+        check "$kernel: $module.ko: no test hook's name in it" no_hook_text "$ko"
+        # The test build's hooks, so that the two checks above can tell.
+        hooks=(fail_at)
+        [ "$module" = dirscan ] && hooks+=(flags_only)
+        check "$kernel: the test build of $module.ko has devname and ${hooks[*]}" \
+            parameters_are "$build/modules/$kernel/test/$module.ko" devname "${hooks[@]}"
     done
 done
-exit $fail
+echo "check_modules: $checks checks, $failed failed"
+[ "$failed" -eq 0 ]

@@ -2,6 +2,7 @@
 // modules' tables (see guest_log.h). Used by the kernel test cases.
 #include "guest_log.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -43,22 +44,23 @@ std::optional<TaskRow> parse_task_row(std::string_view text) {
                    static_cast<int>(numbers[2]), std::string(text.substr(0, text.size() - 1))};
 }
 
-// "PGD[%4d] : %08lx ": the index and the address.
-std::optional<DirEntry> parse_dir_entry(std::string_view text) {
-    if (text.size() != 21 || !starts_with(text, "PGD[") || text.substr(8, 4) != "] : " ||
-        text.back() != ' ')
+// "PGD[%4d] : %08llx ": the index and the address (8 to 16 lower-case hex digits).
+std::optional<DirEntry> parse_dir_entry(std::string_view text, std::size_t& digits_shown) {
+    if (text.size() < 21 || text.size() > 29 || !starts_with(text, "PGD[") ||
+        text.substr(8, 4) != "] : " || text.back() != ' ')
         return {};
     const std::string_view field = text.substr(4, 4);
     const auto digits = field.find_first_not_of(' ');
     if (digits == std::string_view::npos) return {};
     const auto index = whole_number(field.substr(digits));
     if (!index || *index < 0) return {};
-    const std::string_view hex = text.substr(12, 8);
+    const std::string_view hex = text.substr(12, text.size() - 13);
     for (char c : hex)
         if (!std::isxdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c)))
             return {};
-    unsigned long address = 0;
+    unsigned long long address = 0;
     std::from_chars(hex.data(), hex.data() + hex.size(), address, 16);
+    digits_shown = hex.size();
     return DirEntry{static_cast<int>(*index), address};
 }
 
@@ -97,6 +99,14 @@ GuestLog parse_guest_log(std::string_view text) {
         } else if (starts_with(line, "@@ end ")) {
             open = nullptr;
             in_kernel_log = false;
+        } else if (starts_with(line, "@@ osf-guest suite=")) {
+            if (const auto at = line.find(" kernel="); at != std::string::npos)
+                log.release = line.substr(at + 8);
+        } else if (starts_with(line, "@@ machine ")) {
+            std::istringstream words(line.substr(11));
+            std::string la57;
+            words >> log.machine >> la57;
+            log.la57 = la57 == "la57=yes";
         } else if (line == "@@ osf-guest finished") {
             log.finished = true;
         } else if (starts_with(line, "@@ tainted ")) {
@@ -120,6 +130,12 @@ GuestLog load_guest_log(const std::string& path) {
     std::stringstream text;
     text << file.rdbuf();
     return parse_guest_log(text.str());
+}
+
+std::string paging_layout(const GuestLog& log) {
+    if (log.machine == "x86_64") return log.la57 ? "five-level" : "four-level";
+    if (log.machine.empty() || log.release.empty()) return "";
+    return log.release.ends_with("-pae") ? "pae" : "two-level";
 }
 
 const Section* find_section(const GuestLog& log, std::string_view name) {
@@ -216,11 +232,13 @@ std::vector<DirTable> dir_tables(const std::vector<KernelLine>& kernel, int defa
     DirTable pending;
     for (std::size_t i = 0; i < kernel.size(); ++i) {
         const KernelLine& line = kernel[i];
-        if (const auto entry = parse_dir_entry(line.text)) {
+        std::size_t digits = 0;
+        if (const auto entry = parse_dir_entry(line.text, digits)) {
             if (line.level != default_level)
                 pending.problems.push_back("not at the default level " +
                                            std::to_string(default_level) + ": " + show(line));
             pending.entries.push_back(*entry);
+            pending.widest = std::max(pending.widest, digits);
             continue;
         }
         if (starts_with(line.text, "PGD"))

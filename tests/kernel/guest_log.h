@@ -30,8 +30,14 @@ struct GuestLog {
     bool finished = false;             // the final status line came
     std::optional<unsigned long> tainted;
     int default_level = -1;            // the kernel's level for lines logged without one
+    std::string release;               // the guest kernel's release (uname -r)
+    std::string machine;               // its machine (uname -m): i686 or x86_64
+    bool la57 = false;                 // whether the processor shows LA57 (five-level paging)
 };
 GuestLog parse_guest_log(std::string_view text);
+// The paging layout the guest kernel used, from its release, machine and LA57: "two-level"
+// (686), "pae" (686-pae), "four-level" or "five-level" (x86-64); empty if the log lacks them.
+std::string paging_layout(const GuestLog& log);
 // Reads and parses a log file; an unreadable file gives an empty log.
 GuestLog load_guest_log(const std::string& path);
 
@@ -71,13 +77,16 @@ struct TaskTable {
 std::vector<TaskTable> task_tables(const std::vector<KernelLine>& kernel);
 
 // dirscan's tables: the "PGD[...]" lines up to a "count : N " line, and the two lines after it.
+// An entry line is "PGD[%4d] : %08llx " (at least eight hex digits); `widest` is the longest
+// address any entry line showed, in digits.
 struct DirEntry {
     int index = -1;
-    unsigned long address = 0;
+    unsigned long long address = 0;
 };
 struct DirTable {
     std::vector<DirEntry> entries;
     int count = -1;
+    std::size_t widest = 0;
     std::vector<std::string> problems;
 };
 std::vector<DirTable> dir_tables(const std::vector<KernelLine>& kernel, int default_level);

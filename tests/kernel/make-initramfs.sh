@@ -1,9 +1,10 @@
 #!/bin/sh
-# make-initramfs.sh OUT KERNEL_ENV GUEST_DIR FILE...: packs the test guest's initramfs (a gzip
-# compressed cpio archive, as the kernel unpacks it) into OUT: busybox (from the unpacked
-# packages named in KERNEL_ENV, see fetch.sh), GUEST_DIR/init as /init, the other guest
-# scripts under /etc/osf, every *.ko FILE under /lib/modules and every other FILE (static i386
-# programs) under /bin. Run by the build (tests/kernel/CMakeLists.txt).
+# make-initramfs.sh OUT KERNEL_ENV GUEST_DIR ITEM...: packs a test guest's initramfs (a gzip
+# compressed cpio archive, as the kernel unpacks it) into OUT: busybox of the kernel's
+# architecture (from the unpacked packages named in KERNEL_ENV, see fetch.sh), GUEST_DIR/init
+# as /init, the other guest scripts under /etc/osf, and each ITEM: a *.ko FILE under
+# /lib/modules, any other FILE (a static program of the guest's architecture) under /bin, and
+# PATH=FILE at PATH in the guest. Run by the build (tests/kernel/CMakeLists.txt).
 set -eu
 out=$1
 kernel_env=$2
@@ -19,10 +20,13 @@ cp "$BUSYBOX" "$staging/bin/busybox"
 cp "$guest/init" "$staging/init"
 chmod 755 "$staging/init"
 cp "$guest"/*.sh "$staging/etc/osf/"
-for file in "$@"; do
-    case $file in
-        *.ko) cp "$file" "$staging/lib/modules/" ;;
-        *) cp "$file" "$staging/bin/" ;;
+for item in "$@"; do
+    case $item in
+        *=*)
+            mkdir -p "$staging/$(dirname "${item%%=*}")"
+            cp "${item#*=}" "$staging/${item%%=*}" ;;
+        *.ko) cp "$item" "$staging/lib/modules/" ;;
+        *) cp "$item" "$staging/bin/" ;;
     esac
 done
 (cd "$staging" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet) | gzip -n -1 >"$out.tmp"

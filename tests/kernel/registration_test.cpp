@@ -1,9 +1,12 @@
 // registration_test: loads that must fail and leave nothing behind (a devname taken by the
-// other module, no devname at all), 50 load and unload cycles, ioctls from several processes
+// other module, no devname at all, one too long for a file name, each registration step made
+// to fail by the test build's hook), 50 load and unload cycles, ioctls from several processes
 // at once while others fork and exit, and nothing of the modules left at the end.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "boot_log.h"
 
@@ -85,6 +88,114 @@ TEST(MissingDevname, RefusedWithEINVALAndNothingRegistered) {
                   find_value(*section, std::string(what) + "before: "))
             << what << "changed\n" << describe(*section);
 }
+
+void expect_registrations_unchanged(const Section& section) {
+    for (const char* what : {"chardevs ", "classes ", "modules "}) {
+        const auto before = find_value(section, std::string(what) + "before: ");
+        ASSERT_TRUE(before.has_value()) << describe(section);
+        EXPECT_EQ(find_value(section, std::string(what) + "after: "), before)
+            << what << "changed\n" << describe(section);
+    }
+}
+
+// The lines of a section that start with `prefix`, in order.
+std::vector<std::string> values(const Section& section, std::string_view prefix) {
+    std::vector<std::string> found;
+    for (const std::string& line : section.lines)
+        if (line.rfind(prefix, 0) == 0) found.push_back(line.substr(prefix.size()));
+    return found;
+}
+
+std::vector<std::string> texts_and_levels(const std::vector<KernelLine>& lines) {
+    std::vector<std::string> shown;
+    for (const KernelLine& line : lines) {
+        const bool major = line.text.rfind("Major number allocated = ", 0) == 0;
+        shown.push_back("<" + std::to_string(line.level) + ">" +
+                        (major ? "Major number allocated = N" : line.text));
+    }
+    return shown;
+}
+
+TEST(LongDevname, RefusedWithEINVALBeyondAFileNameAndNothingRegistered) {
+    OSF_SECTION(section, "long_devname");
+    const std::string name255(255, 'n');
+    const CommandRun refused =
+        find_command(*section, "modload /lib/modules/tasklister.ko devname=" + name255 + "x");
+    ASSERT_TRUE(refused.found) << describe(*section, 20);
+    EXPECT_EQ(refused.output, std::vector<std::string>{
+                                  "modload: /lib/modules/tasklister.ko: -22 (Invalid argument)"});
+    expect_registrations_unchanged(*section);
+    // 255 bytes are a file name: that load works, node and all.
+    const CommandRun accepted = find_command(*section, "modload /lib/modules/dirscan.ko devname=" + name255);
+    ASSERT_TRUE(accepted.found) << describe(*section, 20);
+    EXPECT_EQ(accepted.output, std::vector<std::string>{"modload: /lib/modules/dirscan.ko: 0"});
+    EXPECT_EQ(values(*section, "node /dev/" + name255 + ": ").at(0).substr(0, 5), "char ");
+    EXPECT_EQ(find_command(*section, "rmmod dirscan").rc, 0);
+    const std::vector<std::string> expected = {
+        "<3>Device name too long: at most 255 bytes", "<6>Initializing character device",
+        "<6>Major number allocated = N", "<6>Exiting the character driver "};
+    EXPECT_EQ(texts_and_levels(module_lines(*section)), expected) << describe(*section, 20);
+}
+
+// Each registration step, made to fail by the test build's fail_at=<step>: its log line and
+// level (the device-number allocation's error is the hook's -EBUSY), then the undoing.
+struct FailingStep {
+    const char* step;
+    const char* line;  // with its level, as texts_and_levels() shows it
+    bool major_known;  // whether the major number was logged before the failure
+};
+constexpr FailingStep kFailingSteps[] = {
+    {"alloc_chrdev_region", "<6>Device number allocation failed: -16", false},
+    {"cdev_alloc", "<6>cdev_alloc failed ", true},
+    {"cdev_add", "<3>cdev_add failed ", true},
+    {"class_create", "<3>class_create() failed ", true},
+    {"device_create", "<3>device_create() failed ", true},
+};
+
+// A step in a module; shown as module_step in the test's name.
+struct FailureCase {
+    const char* module;
+    FailingStep step;
+};
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.module << "_" << c.step.step; }
+
+std::vector<FailureCase> failure_cases() {
+    std::vector<FailureCase> cases;
+    for (const char* module : {"tasklister", "dirscan"})
+        for (const FailingStep& step : kFailingSteps) cases.push_back({module, step});
+    return cases;
+}
+
+class FailurePath : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailurePath, LogsItsLineReturnsENODEVUndoesEverythingThenANormalLoadWorks) {
+    const std::string module = GetParam().module;
+    const FailingStep& step = GetParam().step;
+    OSF_SECTION(section, "fail_" + module + "_" + step.step);
+    const std::string test_ko = "/lib/modules/test/" + module + ".ko";
+    const CommandRun load = find_command(*section, "modload " + test_ko + " devname=fip fail_at=" + step.step);
+    ASSERT_TRUE(load.found) << describe(*section);
+    EXPECT_EQ(load.output, std::vector<std::string>{"modload: " + test_ko + ": -19 (No such device)"});
+    // Nothing left: no region, class or node, the same registrations as before.
+    expect_registrations_unchanged(*section);
+    EXPECT_EQ(find_value(*section, "devices fip: "), "0 ") << describe(*section);
+    EXPECT_EQ(find_value(*section, "class fip: "), "absent") << describe(*section);
+    const auto nodes = values(*section, "node /dev/fip: ");
+    ASSERT_EQ(nodes.size(), 2U) << describe(*section);
+    EXPECT_EQ(nodes[0], "absent");
+    // Then the installed module loads, makes its node and unloads.
+    EXPECT_EQ(find_command(*section, "insmod /lib/modules/" + module + ".ko devname=fip").rc, 0)
+        << describe(*section);
+    EXPECT_EQ(nodes[1].substr(0, 5), "char ") << describe(*section);
+    EXPECT_EQ(find_command(*section, "rmmod " + module).rc, 0) << describe(*section);
+    std::vector<std::string> expected = {"<6>Initializing character device"};
+    if (step.major_known) expected.emplace_back("<6>Major number allocated = N");
+    expected.insert(expected.end(), {step.line, "<6>Initializing character device",
+                                     "<6>Major number allocated = N", "<6>Exiting the character driver "});
+    EXPECT_EQ(texts_and_levels(module_lines(*section)), expected) << describe(*section);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStep, FailurePath, testing::ValuesIn(failure_cases()));
 
 TEST(Unload, RefusedWhileTheNodeIsOpen) {
     OSF_SECTION(section, "dirscan_table");

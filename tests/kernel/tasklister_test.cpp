@@ -1,7 +1,8 @@
 // tasklister_test: the process table tasklister logs on an ioctl: the exact header and line
-// format at info level, one line per process (pid equal to lwpid), the idle task's ids 0,
-// ring order ending with the caller, every process /proc listed, the same table for any
-// ioctl number, and a complete table for a caller that is a secondary thread.
+// format at info level, one line per process (pid equal to lwpid, a process of several threads
+// once), the idle task's ids 0, ring order ending with the caller, every process /proc listed,
+// the same table for any ioctl number, and a complete table for a caller that is a secondary
+// thread or, on a 64-bit kernel, a 32-bit program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,7 +44,8 @@ std::string show_rows(const TaskTable& table) {
 // The checks every table must pass, whoever called: format, pid == lwpid, one idle line, the
 // calling process (pid `caller`, started by the section's shell) last under its own name,
 // every lasting process present.
-void check_table(const TaskTable& table, int caller, const Section& section) {
+void check_table(const TaskTable& table, int caller, const Section& section,
+                 const std::string& caller_name = "ioctl_trigger") {
     const std::set<int> lasting = lasting_processes(section);
     const int shell = std::stoi(find_value(section, "shell pid ").value_or("-1"));
     EXPECT_TRUE(table.problems.empty()) << testing::PrintToString(table.problems);
@@ -60,7 +62,7 @@ void check_table(const TaskTable& table, int caller, const Section& section) {
     EXPECT_EQ(last.pid, caller) << show_rows(table);
     EXPECT_EQ(last.lwpid, caller);
     EXPECT_EQ(last.ppid, shell) << "the caller's parent is the guest's shell";
-    EXPECT_EQ(last.comm, "ioctl_trigger");
+    EXPECT_EQ(last.comm, caller_name);
     for (int pid : lasting)
         EXPECT_TRUE(listed.contains(pid)) << "process " << pid << " is missing\n" << show_rows(table);
 }
@@ -126,6 +128,42 @@ TEST(Tasklister, SecondaryThreadCallerGetsCompleteTable) {
     ASSERT_EQ(tables.size(), 1U) << describe(*section);
     // The walk ends at the thread-group leader's line: the process, not the thread.
     check_table(tables[0], caller, *section);
+}
+
+TEST(Tasklister, ThreadedProcessListedOnceAsItsMainThread) {
+    OSF_SECTION(section, "tasklister_table");
+    // "threads: pid P, thread ids A B C", and the ids /proc/P/task listed: P, A, B and C.
+    const std::string started = find_value(*section, "threads: pid ").value_or("");
+    const auto comma = started.find(", thread ids ");
+    ASSERT_NE(comma, std::string::npos) << describe(*section);
+    const int pid = std::stoi(started.substr(0, comma));
+    const auto threads = parse_numbers(std::string_view(started).substr(comma + 13));
+    ASSERT_EQ(threads.size(), 3U) << started;
+    const auto tasks = parse_numbers(find_value(*section, "tasks of the threaded process: ").value_or(""));
+    EXPECT_EQ(tasks.size(), 4U) << "the process does not have its four threads\n" << describe(*section);
+    const auto tables = task_tables(section->kernel);
+    ASSERT_FALSE(tables.empty()) << describe(*section);
+    for (const TaskTable& table : tables) {
+        int lines = 0;
+        for (const TaskRow& row : table.rows) {
+            lines += row.pid == pid;
+            for (int thread : threads)
+                EXPECT_TRUE(row.pid != thread && row.lwpid != thread)
+                    << "a line for thread " << thread << "\n" << show_rows(table);
+        }
+        EXPECT_EQ(lines, 1) << "process " << pid << "\n" << show_rows(table);
+    }
+}
+
+TEST(Tasklister, ThirtyTwoBitCallerOnA64BitKernel) {
+    if (!is_64_bit(main_log())) GTEST_SKIP() << "a 32-bit kernel has no 32-bit compatibility path";
+    OSF_SECTION(section, "compat_caller");
+    const CommandRun run = find_command(*section, "ioctl_trigger32 /dev/tl 0");
+    ASSERT_TRUE(run.found) << describe(*section);
+    EXPECT_EQ(run.rc, 0) << "the ioctl of a 32-bit program failed\n" << describe(*section);
+    const auto tables = task_tables(section->kernel);
+    ASSERT_EQ(tables.size(), 1U) << describe(*section);
+    check_table(tables[0], trigger_pid(run), *section, "ioctl_trigger32");
 }
 
 }  // namespace
