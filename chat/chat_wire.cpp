@@ -87,16 +87,13 @@ bool network_refusal(int error) noexcept {
     }
 }
 
-// "<address> port <port>" of `peer`, for the reports on standard error.
-struct PeerText {
-    char text[INET_ADDRSTRLEN + 16];
+// The dotted address of `peer`, for the reports on standard error.
+struct AddressText {
+    char text[INET_ADDRSTRLEN] = "?";
 };
-PeerText peer_text(const sockaddr_in& peer) noexcept {
-    char address[INET_ADDRSTRLEN] = "?";
-    inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-    PeerText out{};
-    std::snprintf(out.text, sizeof out.text, "%s port %u", address,
-                  static_cast<unsigned>(ntohs(peer.sin_port)));
+AddressText address_text(const sockaddr_in& peer) noexcept {
+    AddressText out;
+    inet_ntop(AF_INET, &peer.sin_addr, out.text, sizeof out.text);
     return out;
 }
 
@@ -114,8 +111,11 @@ void receive_answer(int sock, char* buffer) noexcept {
     while (recv(sock, buffer, kChatBufferSize, 0) < 0) {
         const int error = errno;
         if (!network_refusal(error)) report_failure("receiving request in server failed...! \n");
-        std::fprintf(stderr, "asker: the line did not reach %s (%s); still waiting for an answer\n",
-                     peer_text(chat_server_address()).text, std::strerror(error));
+        const sockaddr_in server = chat_server_address();
+        std::fprintf(stderr,
+                     "asker: the line did not reach %s port %u (%s); still waiting for an answer\n",
+                     address_text(server).text, static_cast<unsigned>(ntohs(server.sin_port)),
+                     std::strerror(error));
     }
 }
 
@@ -170,8 +170,9 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
         if (!sender_unanswerable(error))
             report_failure("Sending information to client failed...! \n");
         std::fflush(out);
-        std::fprintf(stderr, "replier: %s cannot be answered (%s): the reply was dropped\n",
-                     peer_text(sender).text, std::strerror(error));
+        std::fprintf(stderr, "replier: %s port %u cannot be answered (%s): the reply was dropped\n",
+                     address_text(sender).text, static_cast<unsigned>(ntohs(sender.sin_port)),
+                     std::strerror(error));
     }
     return true;
 }
