@@ -51,7 +51,7 @@ TEST(Snoozer, EndOfInputEndsAtOnceDroppingPendingAlarms) {
 // count.
 TEST(Snoozer, ThousandsOfPendingAlarmsAllPrint) {
     const size_t alarms = alarms::test::kSanitized ? 500 : 5000;
-    long seconds = 2;
+    long long seconds = 2;
     for (int attempt = 1;; ++attempt) {
         Child snoozer = start(kSnoozer);
         const auto started = std::chrono::steady_clock::now();
