@@ -5,9 +5,15 @@
 # to say goes to standard error. A result of four digits or more before its decimal point is
 # shown with its thousands grouped (12,345.6).
 
-# The repository's top directory, which holds build/.
+# The repository's top directory, which holds build/, and where the build put what the benches
+# run (OSF_I386, OSF_X86_64, OSF_KERNEL_DIR: build/i386/paths.sh, written when the i386 tree is
+# configured).
 # shellcheck disable=SC2034  # used by the bench scripts that source this file
 bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+if [ -f "$bench_root/build/i386/paths.sh" ]; then
+    # shellcheck source=/dev/null
+    . "$bench_root/build/i386/paths.sh"
+fi
 
 # row BENCHMARK MEASURE RESULT UNIT GOAL: one row of the table.
 row() {
@@ -30,10 +36,15 @@ grouped() {
     echo "$1" | sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta'
 }
 
-# bench_need NAME FILE...: stops bench NAME unless every FILE exists (the build makes them).
+# bench_need NAME FILE...: stops bench NAME unless the build has made its paths file and every
+# FILE.
 bench_need() {
     local name=$1 file
     shift
+    if [ -z "${OSF_I386:-}" ]; then
+        echo "bench $name: build/i386/paths.sh is missing (run make first)" >&2
+        exit 1
+    fi
     for file in "$@"; do
         if [ ! -e "$file" ]; then
             echo "bench $name: ${file:-a file of the build} is missing (run make first)" >&2

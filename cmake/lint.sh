@@ -22,8 +22,10 @@ echo "lint: configuring the i386 and x86-64 trees"
 cmake --preset i386 >/dev/null
 cmake --preset x86_64 >/dev/null
 cmake --build --preset i386 --target kernel_packages | grep -v '^\[.*Built target' || true
-[ -f build/kernel/686/kernel.env ] || { echo "lint: the kernel headers fetch failed" >&2; exit 1; }
-sh cmake/fetch-checkpatch.sh build/kernel/checkpatch build/kernel/debs
+# shellcheck source=/dev/null
+. build/i386/paths.sh  # OSF_I386, OSF_X86_64, OSF_KERNEL_DIR
+[ -f "$OSF_KERNEL_DIR/686/kernel.env" ] || { echo "lint: the kernel headers fetch failed" >&2; exit 1; }
+sh cmake/fetch-checkpatch.sh "$OSF_KERNEL_DIR/checkpatch" "$OSF_KERNEL_DIR/debs"
 
 # One compile database for both tools: our own units of the i386 tree (not GoogleTest, which
 # lives under /usr/src, and nothing under build/), the units of the x86-64 tree that only it
@@ -31,15 +33,15 @@ sh cmake/fetch-checkpatch.sh build/kernel/checkpatch build/kernel/debs
 # compile by hand with the flags they use there.
 rm -rf "$out"
 mkdir -p "$out/tidy" "$out/cppcheck"
-python3 - "$root" "$out/compile_commands.json" <<'EOF'
+python3 - "$root" "$out/compile_commands.json" "$OSF_I386" "$OSF_X86_64" <<'EOF'
 import json, sys
-root, target = sys.argv[1], sys.argv[2]
+root, target, i386, x86_64 = sys.argv[1:5]
 
 def ours(path):
     return path.startswith(root + "/") and not path.startswith(root + "/build/")
 
-units = [e for e in json.load(open(root + "/build/i386/compile_commands.json")) if ours(e["file"])]
-units += [e for e in json.load(open(root + "/build/x86_64/compile_commands.json"))
+units = [e for e in json.load(open(i386 + "/compile_commands.json")) if ours(e["file"])]
+units += [e for e in json.load(open(x86_64 + "/compile_commands.json"))
           if e["file"].startswith((root + "/alarms/snoozefork", root + "/bench/"))]
 by_hand = [
     # tests/calc-c-client/check_calc_package.sh: a plain C99 client of the calc headers.
@@ -142,11 +144,11 @@ declare -A ignore_in=(
     # dirscan's entry lines go out with no level on purpose: at the kernel's default level.
     [modules/dirscan/pgdir.c]=PRINTK_WITHOUT_KERN_LEVEL
 )
-echo "lint: checkpatch ($(cat build/kernel/checkpatch/VERSION))"
+echo "lint: checkpatch ($(cat "$OSF_KERNEL_DIR/checkpatch/VERSION"))"
 found=0
 while read -r source; do
     types=$(IFS=,; echo "${ignore[*]}")${ignore_in[$source]:+,${ignore_in[$source]}}
-    perl build/kernel/checkpatch/scripts/checkpatch.pl --no-tree --quiet --terse --show-types \
+    perl "$OSF_KERNEL_DIR/checkpatch/scripts/checkpatch.pl" --no-tree --quiet --terse --show-types \
         --no-summary --ignore "$types" --file "$source" </dev/null || found=1
 done < <(find modules -name '*.[ch]' | sort)
 if [ "$found" -eq 0 ]; then

@@ -7,11 +7,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
-root=$bench_root
-snoozer=$root/build/i386/alarms/snoozer
-snoozefork=$root/build/x86_64/alarms/snoozefork
-driver=$root/build/x86_64/bench/alarm_bench
-bench_need alarms "$snoozer" "$snoozefork" "$driver"
+bench_need alarms "${OSF_I386:-}/alarms/snoozer" "${OSF_X86_64:-}/alarms/snoozefork" \
+    "${OSF_X86_64:-}/bench/alarm_bench"
+snoozer=$OSF_I386/alarms/snoozer
+snoozefork=$OSF_X86_64/alarms/snoozefork
+driver=$OSF_X86_64/bench/alarm_bench
 
 # Each request is sent as soon as the prompt is back; each printed alarm is timed against its
 # due time (request sent + the seconds).

@@ -10,8 +10,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
-i386=$bench_root/build/i386
-driver=$bench_root/build/x86_64/bench/chat_bench
+i386=${OSF_I386:-}
+driver=${OSF_X86_64:-}/bench/chat_bench
 bench_need chat "$i386/chat/replier" "$i386/chat/asker" "$i386/bench/relay_replier" \
     "$i386/bench/relay_asker" "$i386/bench/pingpong" "$driver"
 

@@ -11,16 +11,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 root=$bench_root
-tree=$root/build/i386
-kernel_dir=$(sed -n 's/^OSF_KERNEL_DIR:PATH=//p' "$tree/CMakeCache.txt" 2>/dev/null || true)
 out=$root/build/bench/kernel
 mkdir -p "$out"
 
 # bench_kernel KERNEL: boots it and writes one record per table size to $out/results-KERNEL.
 bench_kernel() {
     local kernel=$1 log=$out/boot-bench-$1.log
-    local kernel_env=${kernel_dir:+$kernel_dir/$kernel/kernel.env}
-    local initramfs=$tree/tests/kernel/$kernel/initramfs.cpio.gz
+    local kernel_env=${OSF_KERNEL_DIR:-}/$kernel/kernel.env
+    local initramfs=${OSF_I386:-}/tests/kernel/$kernel/initramfs.cpio.gz
     bench_need kernel "$kernel_env" "$initramfs"
     bash "$root/tests/kernel/boot.sh" "$kernel_env" "$initramfs" bench "$log" 180 1
     tr -d '\r' <"$log" >"$log.txt"

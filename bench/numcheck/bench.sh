@@ -5,6 +5,6 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
-driver=$bench_root/build/i386/bench/numcheck_bench
+driver=${OSF_I386:-}/bench/numcheck_bench
 bench_need numcheck "$driver"
 "$driver" | i386_rows

@@ -9,7 +9,9 @@
 #     statically from the three objects: both runs print the expected results;
 #   - the #include line of each section-3 page's SYNOPSIS, and the C programs of its EXAMPLES,
 #     compile with $(pkg-config --cflags calc), the folder of every installed header.
-set -euo pipefail
+# Every check runs and reports, also after one has failed (no -e: a failing command inside a
+# check is that check's failure); the status is 1 if any failed.
+set -uo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -24,8 +26,11 @@ expect_equal() {
     if [ "$2" = "$3" ]; then ok "$1: $2"; else bad "$1: got '$2', expected '$3'"; fi
 }
 
-cmake --install "$build" --prefix "$scratch/installed" >/dev/null
-mv "$scratch/installed" "$scratch/moved"
+if ! cmake --install "$build" --prefix "$scratch/installed" >/dev/null ||
+    ! mv "$scratch/installed" "$scratch/moved"; then
+    echo "FAIL: the install into a scratch prefix"
+    exit 1
+fi
 P=$scratch/moved
 
 # The library, its links and its dynamic section.
@@ -72,9 +77,10 @@ export PKG_CONFIG_LIBDIR=$P/lib/pkgconfig PKG_CONFIG_PATH=
 cflags=(-m32 -std=c99 -pedantic -Wall -Wextra -Werror)
 # shellcheck disable=SC2046
 gcc "${cflags[@]}" -o "$scratch/client-shared" "$here/calc_client.c" "$P/lib/osfacets/numcheck.o" \
-    $(pkg-config --cflags --libs calc)
+    $(pkg-config --cflags --libs calc) || bad "the pkg-config client does not build"
 gcc "${cflags[@]}" -I"$P/include/osfacets" -o "$scratch/client-static" "$here/calc_client.c" \
-    "$P/lib/osfacets/addmul.o" "$P/lib/osfacets/subdiv.o" "$P/lib/osfacets/numcheck.o"
+    "$P/lib/osfacets/addmul.o" "$P/lib/osfacets/subdiv.o" "$P/lib/osfacets/numcheck.o" ||
+    bad "the static client does not build"
 readelf -d "$scratch/client-shared" | grep -q 'NEEDED.*\[libcalc\.so\.1\]' &&
     ok "the pkg-config client needs libcalc.so.1" || bad "the pkg-config client does not need libcalc.so.1"
 readelf -d "$scratch/client-static" | grep -q 'NEEDED.*libcalc' &&

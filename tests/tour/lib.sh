@@ -2,9 +2,15 @@
 # person would, wait for what they print, and show their screens.
 # Every wait has a time limit; a stop that fails returns non-zero.
 
-: "${OSF_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
-: "${OSF_I386:=$OSF_ROOT/build/i386}"
-: "${OSF_X86_64:=$OSF_ROOT/build/x86_64}"
+# Where the build put the programs and the test kernel: build/i386/paths.sh (written when the
+# i386 tree is configured) sets OSF_I386, OSF_X86_64 and OSF_KERNEL_DIR.
+tour_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+if [ ! -f "$tour_root/build/i386/paths.sh" ]; then
+    echo "tour: build/i386/paths.sh is missing: run make first" >&2
+    exit 1
+fi
+# shellcheck source=/dev/null
+. "$tour_root/build/i386/paths.sh"
 TOUR_TMUX=(tmux -L "osfacets-tour-$$" -f /dev/null)
 
 # tour_stop "what this stop shows": the one line that introduces a stop.

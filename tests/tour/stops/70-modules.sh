@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "The kernel modules: tasklister and dirscan in a 32-bit kernel under QEMU, an ioctl each"
-kernel_env=$OSF_ROOT/build/kernel/686/kernel.env
+kernel_env=$OSF_KERNEL_DIR/686/kernel.env
 initramfs=$OSF_I386/tests/kernel/686/initramfs.cpio.gz
 if [ ! -f "$kernel_env" ] || [ ! -f "$initramfs" ]; then
     echo "tour: the test kernel or its initramfs is missing: run make first" >&2
