@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "ringmenu_dialogue.h"
+#include "ringmenu_test_util.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The list menus end to end: the real ringhost program (ringmenu.o in a plain C host) driven
-// through pipes, its whole output compared byte for byte (ringmenu_dialogue.h); each menu
+// through pipes, its whole output compared byte for byte (ringmenu_test_util.h); each menu
 // option on its own is in ringmenu_options_test.cpp. One test runs the real `clear`.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "process.h"
-#include "ringmenu_dialogue.h"
+#include "ringmenu_test_util.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The list menus' dialogue for the end-to-end tests (ringmenu_dialogue.h).
-#include "ringmenu_dialogue.h"
+// The list menus' dialogue for the end-to-end tests (ringmenu_test_util.h).
+#include "ringmenu_test_util.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
