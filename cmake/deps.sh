@@ -37,7 +37,7 @@ install() {
     exit 1
 }
 
-wanted=$(cat "$here"/deps/*.list | sed -e 's/#.*//' | tr -s ' \t' '\n\n' | grep -v '^$' | sort -u)
+wanted=$(cat "$here"/deps/*.list | sed -e 's/#.*//' | tr -s ' \t' '\n' | grep -v '^$' | sort -u)
 # shellcheck disable=SC2086
 install $wanted
 echo "deps: all $(echo "$wanted" | wc -l) packages present"

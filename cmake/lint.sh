@@ -5,7 +5,11 @@
 #    tree's, snoozefork's and the benchmark drivers' from the x86-64 tree, and the few that
 #    scripts compile by hand;
 # 2. cppcheck over the same units;
-# 3. the kernel's own checkpatch.pl over the modules' C sources and headers.
+# 3. the kernel's own checkpatch.pl over the modules' C sources and headers;
+# 4. clang-format (.clang-format at the top) over the user-space C and C++ sources, which must
+#    be as it would lay them out (the modules keep the kernel's own style, which checkpatch
+#    checks);
+# 5. shellcheck over every shell script.
 # It configures both trees (for compile_commands.json) and fetches the kernel headers and
 # checkpatch.pl into build/kernel when they are not there yet; it builds nothing else. Every
 # tool runs even when an earlier one complains; the exit status is non-zero on any finding.
@@ -70,7 +74,7 @@ status=0
 #   cert-err58-cpp: a table of expected texts that threw while being built would fail the
 #     test program at start, loudly;
 #   cert-msc50-cpp, cert-msc51-cpp: fixed seeds make the randomised tests repeatable.
-test_checks=-clang-analyzer-*,-cert-err58-cpp,-cert-msc50-cpp,-cert-msc51-cpp
+test_checks="-clang-analyzer-*,-cert-err58-cpp,-cert-msc50-cpp,-cert-msc51-cpp"
 is_test() {
     [[ $1 =~ _test(_util)?\.(c|cpp)$ || $1 =~ ^$root_re/tests/ || $1 =~ _fuzz\.cpp$ ]]
 }
@@ -78,7 +82,8 @@ is_test() {
 header_filter="^$root_re/(common|chat|shm|alarms|calc|ringlist|treemenu|examples|tests|bench)/.*\\.h\$"
 # clang 14 cannot parse libstdc++ 12's <source_location>: cmake/lint/source_location.h.
 tidy_one() {
-    local unit=$1 log=$out/tidy/$(echo "${1#"$root"/}" | tr / _).log
+    local unit=$1 log
+    log=$out/tidy/$(echo "${1#"$root"/}" | tr / _).log
     local extra=()
     is_test "$unit" && extra=(--checks="$test_checks")
     if ! "$clang_tidy" -p "$out" --quiet --header-filter="$header_filter" \
@@ -135,7 +140,8 @@ ignore=(
     # the owner's call, not a lint fix.
     SPDX_LICENSE_TAG
 )
-# and these for one file each:
+# and these for one file each (checkpatch takes a list with commas):
+# shellcheck disable=SC2054
 declare -A ignore_in=(
     # compat.h's one job is the LINUX_VERSION_CODE tests (4.8 up to current kernels), and
     # checkpatch reads the usual `LINUX_VERSION_CODE >= KERNEL_VERSION(..)` as a constant on
@@ -155,6 +161,27 @@ if [ "$found" -eq 0 ]; then
     echo "lint: checkpatch clean"
 else
     echo "lint: checkpatch: findings above"
+    status=1
+fi
+
+# --- clang-format ----------------------------------------------------------------------------
+echo "lint: clang-format"
+if git ls-files -z -- '*.c' '*.cpp' '*.h' ':!modules/' | xargs -0 clang-format --dry-run -Werror; then
+    echo "lint: clang-format clean"
+else
+    echo "lint: clang-format: the files above are not laid out as .clang-format says" \
+        "(clang-format -i FILE lays one out)"
+    status=1
+fi
+
+# --- shellcheck ------------------------------------------------------------------------------
+# Every shell script: the *.sh files, CI's entry point and the test guest's init. -x follows
+# the files a script sources.
+echo "lint: shellcheck ($(shellcheck --version | sed -n 's/^version: //p'))"
+if git ls-files -z -- '*.sh' .ci/run tests/kernel/guest/init | xargs -0 shellcheck -x; then
+    echo "lint: shellcheck clean"
+else
+    echo "lint: shellcheck: findings above"
     status=1
 fi
 

@@ -40,7 +40,8 @@ done
 # variant | compile flags | what option 1 shows the first time | and the second time
 while IFS='|' read -r variant flags first second; do
     program=$scratch/partner-$variant
-    if ! gcc -m32 -std=c11 -Wall -Wextra -Werror $flags -DVARIABLES_${variant^^} \
+    # shellcheck disable=SC2086  # $flags holds one flag or none
+    if ! gcc -m32 -std=c11 -Wall -Wextra -Werror $flags "-DVARIABLES_${variant^^}" \
         -I"$include" "$partners/partner.c" "$object" -o "$program"; then
         echo "FAIL: partner with $variant variables does not link"
         fail=1

@@ -34,8 +34,11 @@ fi
 P=$scratch/moved
 
 # The library, its links and its dynamic section.
-[ -f "$P/lib/libcalc.so.1.0.0" ] && [ ! -L "$P/lib/libcalc.so.1.0.0" ] &&
-    ok "lib/libcalc.so.1.0.0 is a file" || bad "lib/libcalc.so.1.0.0 is missing"
+if [ -f "$P/lib/libcalc.so.1.0.0" ] && [ ! -L "$P/lib/libcalc.so.1.0.0" ]; then
+    ok "lib/libcalc.so.1.0.0 is a file"
+else
+    bad "lib/libcalc.so.1.0.0 is missing"
+fi
 expect_equal "lib/libcalc.so.1 links to" "$(readlink "$P/lib/libcalc.so.1" || true)" libcalc.so.1.0.0
 expect_equal "lib/libcalc.so resolves to" \
     "$(basename "$(readlink -f "$P/lib/libcalc.so" || true)")" libcalc.so.1.0.0
@@ -65,11 +68,14 @@ for entry in "addmul:mul sum " "subdiv:dif divi " "numcheck:numcheck "; do
     expect_equal "$unit.o global definitions" \
         "$(nm -g --defined-only "$obj" | awk '{print $NF}' | sort | tr '\n' ' ')" "${entry#*:}"
     cxx=$(nm -u "$obj" | awk '{print $NF}' | grep -E '^(_Z|__cxa|__gxx|_Unwind|__dynamic_cast)' || true)
-    [ -z "$cxx" ] && ok "$unit.o needs no C++ runtime" || bad "$unit.o needs: $cxx"
+    if [ -z "$cxx" ]; then ok "$unit.o needs no C++ runtime"; else bad "$unit.o needs: $cxx"; fi
 done
 for header in calc.h numcheck.h; do
-    [ -f "$P/include/osfacets/$header" ] && ok "include/osfacets/$header" ||
+    if [ -f "$P/include/osfacets/$header" ]; then
+        ok "include/osfacets/$header"
+    else
         bad "include/osfacets/$header is missing"
+    fi
 done
 
 # The client, built as an outside program would build it, both ways.
@@ -81,10 +87,16 @@ gcc "${cflags[@]}" -o "$scratch/client-shared" "$here/calc_client.c" "$P/lib/osf
 gcc "${cflags[@]}" -I"$P/include/osfacets" -o "$scratch/client-static" "$here/calc_client.c" \
     "$P/lib/osfacets/addmul.o" "$P/lib/osfacets/subdiv.o" "$P/lib/osfacets/numcheck.o" ||
     bad "the static client does not build"
-readelf -d "$scratch/client-shared" | grep -q 'NEEDED.*\[libcalc\.so\.1\]' &&
-    ok "the pkg-config client needs libcalc.so.1" || bad "the pkg-config client does not need libcalc.so.1"
-readelf -d "$scratch/client-static" | grep -q 'NEEDED.*libcalc' &&
-    bad "the static client needs libcalc" || ok "the static client needs no libcalc"
+if readelf -d "$scratch/client-shared" | grep -q 'NEEDED.*\[libcalc\.so\.1\]'; then
+    ok "the pkg-config client needs libcalc.so.1"
+else
+    bad "the pkg-config client does not need libcalc.so.1"
+fi
+if readelf -d "$scratch/client-static" | grep -q 'NEEDED.*libcalc'; then
+    bad "the static client needs libcalc"
+else
+    ok "the static client needs no libcalc"
+fi
 
 for kind in shared static; do
     actual=$(LD_LIBRARY_PATH=$P/lib "$scratch/client-$kind" <"$here/client_input.txt")

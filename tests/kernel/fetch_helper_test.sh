@@ -18,6 +18,8 @@ failed=0
 expect() {  # expect PROGRAM STATUS MESSAGE: fetch.sh's status and standard error for PROGRAM
     local err status=0
     err=$(bash "$fetch" --check-helper "$work/$1" 2>&1 >/dev/null) || status=$?
+    # MESSAGE is a pattern (it may hold a *), so it stays unquoted.
+    # shellcheck disable=SC2053
     if [ "$status" -eq "$2" ] && [[ $err == $3 ]]; then
         echo "ok: $1"
     else

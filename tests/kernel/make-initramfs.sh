@@ -10,6 +10,7 @@ out=$1
 kernel_env=$2
 guest=$3
 shift 3
+# shellcheck source=/dev/null
 . "$kernel_env"
 
 staging=$out.d

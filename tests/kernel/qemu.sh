@@ -9,7 +9,7 @@ qemu_for() {
     local system=qemu-system-i386 cpu=()
     append="console=ttyS0"
     case $ARCH in
-        x86_64) system=qemu-system-x86_64 ;;
+        x86_64) system="qemu-system-x86_64" ;;
     esac
     case $FLAVOUR in
         # A PAE kernel with page-table isolation (on where the processor is open to Meltdown)
@@ -19,7 +19,8 @@ qemu_for() {
         686-pae) append+=" nopti" ;;
         # A processor with LA57, so that this kernel (built, as amd64's, for five levels) uses
         # five-level paging and dirscan meets that layout too; amd64 keeps four levels.
-        amd64-6.12) cpu=(-cpu qemu64,+la57) ;;
+        amd64-6.12) cpu=(-cpu "qemu64,+la57") ;;
     esac
+    # shellcheck disable=SC2034  # for the scripts that source this file
     qemu=("$system" "${cpu[@]}" -m 256 -nographic -no-reboot -nic none -kernel "$VMLINUZ")
 }

@@ -36,6 +36,7 @@ press 'insmod /lib/modules/tasklister.ko devname=tasks && echo loaded'
 until_shown '^loaded$' 30 || fail "tasklister did not load"
 press 'threads 3 60 > /tmp/threads & sleep 1; cat /tmp/threads'
 until_shown '^threads: pid [0-9]*, thread ids [0-9]* [0-9]* [0-9]*$' 30 || fail "threads did not start"
+# shellcheck disable=SC2016  # the guest's shell expands it
 press 'ioctl_trigger /dev/tasks 0 && echo "threads lines: $(dmesg | grep -c " threads $")"'
 until_shown '^threads lines: 1$' 30 || fail "the table does not list the threaded process once"
 press 'rmmod tasklister && echo unloaded'

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the tour's stops: run programs in real terminals (tmux panes), type into them as a
 # person would, wait for what they print, and show their screens.
 # Every wait has a time limit; a stop that fails returns non-zero.

@@ -1,3 +1,4 @@
+# shellcheck shell=dash
 # bench.sh: the cost of tasklister's ioctl with a small and a large process table (suite
 # "bench", sourced by init; bench/kernel/bench.sh boots it and turns its lines into table rows).
 # For each size, sleeper processes bring the table to that many lines, then ioctl_cost times

@@ -1,8 +1,10 @@
+# shellcheck shell=dash
 # lib.sh: helpers for the guest's scenario scripts (sourced by init). A scenario is a section
 # of the console output: "@@ begin NAME", what its commands printed, then "@@ kmsg" and the
 # raw kernel log written meanwhile (read and cleared, with levels: "<6>[time] text"), then
 # "@@ end NAME". The host's parser (guest_log.cpp) splits the output the same way.
 
+# shellcheck disable=SC2034  # used by the suites that source this file
 KO=/lib/modules
 
 begin() {
@@ -43,12 +45,14 @@ devices() {
 
 # procs LABEL: the process ids /proc lists now.
 procs() {
+    # shellcheck disable=SC2012  # /proc's process folders are numbers
     echo "procs $1: $(cd /proc && ls -d [0-9]* | sort -n | tr '\n' ' ')"
 }
 
 # registrations LABEL: the character-device regions, classes and modules, one line each.
 registrations() {
     echo "chardevs $1: $(sed -n '/^Character/,/^$/p' /proc/devices | sed '1d;$d' | tr -s ' ' | tr '\n' '|')"
+    # shellcheck disable=SC2012  # class names are plain words
     echo "classes $1: $(ls /sys/class | tr '\n' ' ')"
     echo "modules $1: $(cut -d ' ' -f 1 /proc/modules | tr '\n' ' ')"
 }

@@ -1,3 +1,4 @@
+# shellcheck shell=dash
 # scenarios.sh: the modules' scenarios, run one after another by the test guest's init (suite
 # "main"). Each prints a section (lib.sh) that host test cases check (../*_test.cpp); the
 # scripts only act and print, the host judges. Every scenario unloads what it loaded.
@@ -49,7 +50,8 @@ threads 3 600 >/tmp/threads &
 threads_pid=$!
 until_line /tmp/threads '^threads: '
 cat /tmp/threads
-echo "tasks of the threaded process: $(ls /proc/$threads_pid/task | tr '\n' ' ')"
+# shellcheck disable=SC2012  # task folders are numbers
+echo "tasks of the threaded process: $(ls "/proc/$threads_pid/task" | tr '\n' ' ')"
 echo "shell pid $$"
 procs before
 run ioctl_trigger /dev/tl 0 4294967295
@@ -133,9 +135,9 @@ finish missing_devname
 name255=$(printf '%255s' '' | tr ' ' n)
 begin long_devname
 registrations before
-run modload "$KO/tasklister.ko" devname=${name255}x
+run modload "$KO/tasklister.ko" "devname=${name255}x"
 registrations after
-run modload "$KO/dirscan.ko" devname=$name255
+run modload "$KO/dirscan.ko" "devname=$name255"
 node "/dev/$name255"
 run rmmod dirscan
 finish long_devname

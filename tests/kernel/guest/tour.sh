@@ -1,3 +1,4 @@
+# shellcheck shell=dash
 # tour.sh: the tour's walk through the modules (suite "tour", sourced by init): the commands a
 # person would type at the guest's root shell, each shown after a prompt, with what they print.
 # The kernel log is read with dmesg -c, so each reading shows only what is new.

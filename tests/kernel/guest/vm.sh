@@ -1,3 +1,4 @@
+# shellcheck shell=dash
 # vm.sh: a root shell for a person (suite "vm", sourced by init; `make vm` boots it through
 # ../vm.sh). Shows what is at hand, then runs an interactive shell on the console, with the
 # console as its controlling terminal (job control, Ctrl-C). When that shell ends (Ctrl-D, or

@@ -1,6 +1,7 @@
 #!/bin/bash
 # The chat: replier and asker in two terminals, exchanging lines over UDP on loopback.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "The chat: replier and asker, two terminals, UDP port 1234 on loopback"

@@ -2,6 +2,7 @@
 # The shared-memory hand-over: shmwriter leaves a line in "/shared", memreader prints it and
 # removes the object, and a second memreader run finds nothing left to read.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "Shared memory: shmwriter leaves a line in \"/shared\", memreader reads it once"

@@ -2,6 +2,7 @@
 # The alarms: snoozer takes three requests typed at once and prints them in due order while its
 # prompt stays free; snoozefork serves the same from forked children; tidprobe shows its line.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "The alarms: snoozer (a thread per alarm), snoozefork (a child per alarm), tidprobe"

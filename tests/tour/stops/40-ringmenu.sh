@@ -2,6 +2,7 @@
 # The circular list: ringhost (a plain C program around ringmenu.o) in a terminal; a short
 # session of inserts and deletes through the menus, the screen shown after each step.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 # ring_gone NAME TEXT: waits until TEXT has left the screen (the menus clear it before each menu).

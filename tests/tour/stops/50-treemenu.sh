@@ -3,6 +3,7 @@
 # at its menu: numbers inserted into the search tree, the four traversals, a deletion, and the
 # red-black tree demonstration.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 program=$OSF_I386/examples/treeparts/treemenu
@@ -29,6 +30,7 @@ tree_option() {
 }
 
 tour_stop "The tree menu: treemenu.o with the example tree routines"
+# shellcheck disable=SC2016  # the terminal's shell expands it
 tour_session tree bash -c '"$0"; echo "[treemenu ended with status $?]"' "$program"
 tour_wait tree "0.exit"
 tree_wait_last "$prompt"

@@ -3,6 +3,7 @@
 # into a scratch prefix P, a small C client built there with gcc -m32 and pkg-config, then run:
 # a few fixed calls, and pairs of typed lines checked by numcheck and fed to the four functions.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "calc and numcheck: a C client of the installed libcalc.so.1 and numcheck.o"
@@ -18,6 +19,7 @@ tour_wait build "$"
 tour_type build "export PKG_CONFIG_PATH=P/lib/pkgconfig"
 tour_type build "pkg-config --cflags --libs calc"
 tour_wait build "-lcalc"
+# shellcheck disable=SC2016  # typed at the terminal's shell, which expands it
 tour_type build 'gcc -m32 -o calc_client calc_client.c P/lib/osfacets/numcheck.o $(pkg-config --cflags --libs calc) && file calc_client | cut -d, -f1-2'
 tour_wait build "Intel 80386" 30
 tour_type build "readelf -d calc_client | grep NEEDED"

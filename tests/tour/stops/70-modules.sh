@@ -3,6 +3,7 @@
 # tasklister and dirscan, issues an ioctl on each device node and shows the kernel log they
 # wrote, as the guest's console showed it (the guest's script: tests/kernel/guest/tour.sh).
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "The kernel modules: tasklister and dirscan in a 32-bit kernel under QEMU, an ioctl each"
