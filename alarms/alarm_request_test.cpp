@@ -18,16 +18,16 @@ TEST(AlarmRequest, RequestsAndOtherLines) {
     const std::string long_message(100, 'm');
     const Case cases[] = {
         {"5 hello\n", true, 5, "hello"},
-        {"5hello\n", true, 5, "hello"},  // no blank needed
+        {"5hello\n", true, 5, "hello"},         // no blank needed
         {"  7 \t  x y  \n", true, 7, "x y  "},  // leading blanks go, trailing ones stay
-        {"+3 plus", true, 3, "plus"},  // no newline at the end
+        {"+3 plus", true, 3, "plus"},           // no newline at the end
         {"0 now\n", true, 0, "now"},
         {"-0 zero\n", true, 0, "zero"},
         {"2147483647 max\n", true, 2147483647, "max"},
         {"1 " + long_message + "\n", true, 1, long_message.substr(0, 64)},
         {"1 " + std::string(64, 'e') + "\n", true, 1, std::string(64, 'e')},
-        {"5\n", false, 0, ""},  // a number alone
-        {"5   \n", false, 0, ""},  // a number followed only by blanks
+        {"5\n", false, 0, ""},      // a number alone
+        {"5   \n", false, 0, ""},   // a number followed only by blanks
         {"hello\n", false, 0, ""},  // a word alone
         {"x 5\n", false, 0, ""},
         {"-3 never\n", false, 0, ""},  // negative: a sleep that would never end

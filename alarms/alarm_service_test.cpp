@@ -40,7 +40,8 @@ TEST_P(Services, AlarmsTypedTogetherPrintInDueOrder) {
     service.write("2 later\n0 now\n1 soon\n");
     const std::string seen = service.read_until(service.out, s.alarm(2, "later"));
     EXPECT_EQ(count(seen, s.prompt), 3u) << seen;
-    EXPECT_EQ(erase_all(seen, s.prompt), s.alarm(0, "now") + s.alarm(1, "soon") + s.alarm(2, "later"));
+    EXPECT_EQ(erase_all(seen, s.prompt),
+              s.alarm(0, "now") + s.alarm(1, "soon") + s.alarm(2, "later"));
     EXPECT_EQ(finish(service), "");
 }
 
@@ -105,14 +106,18 @@ TEST_P(Services, IsBuiltForItsArchitecture) {
     EXPECT_EQ(osf::test::elf_kind(GetParam().path), GetParam().expected_kind);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Alarm, Services,
-    testing::Values(alarms::test::snoozer_service(SNOOZER_PATH, SNOOZER_KIND)
+// Every service this tree builds: snoozer always, snoozefork in the x86-64 trees.
+std::vector<AlarmService> services() {
+    std::vector<AlarmService> all{alarms::test::snoozer_service(SNOOZER_PATH, SNOOZER_KIND)};
 #ifdef SNOOZEFORK_PATH
-                        ,
-                    alarms::test::snoozefork_service(SNOOZEFORK_PATH)
+    all.push_back(alarms::test::snoozefork_service(SNOOZEFORK_PATH));
 #endif
-                        ),
-    [](const testing::TestParamInfo<AlarmService>& info) { return info.param.name; });
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Alarm, Services, testing::ValuesIn(services()),
+                         [](const testing::TestParamInfo<AlarmService>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace

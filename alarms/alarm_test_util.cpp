@@ -31,13 +31,15 @@ AlarmService snoozefork_service(const std::string& path) {
 
 osf::test::Child start(const AlarmService& service, const osf::test::SpawnOptions& options) {
     osf::test::Child child = osf::test::spawn({service.path}, options);
-    EXPECT_EQ(child.read_until(child.out, service.prompt), service.greeting(child.pid) + service.prompt);
+    EXPECT_EQ(child.read_until(child.out, service.prompt),
+              service.greeting(child.pid) + service.prompt);
     return child;
 }
 
 std::string finish(osf::test::Child& service) {
     service.close_input();
-    EXPECT_TRUE(osf::test::exited_with(service.wait(), 0)) << osf::test::describe_status(service.status);
+    EXPECT_TRUE(osf::test::exited_with(service.wait(), 0))
+        << osf::test::describe_status(service.status);
     return service.read_to_eof(service.out);
 }
 

@@ -21,7 +21,8 @@ using osf::test::Child;
 using osf::test::describe_status;
 using osf::test::exited_with;
 
-const alarms::test::AlarmService kSnoozer = alarms::test::snoozer_service(SNOOZER_PATH, SNOOZER_KIND);
+const alarms::test::AlarmService kSnoozer =
+    alarms::test::snoozer_service(SNOOZER_PATH, SNOOZER_KIND);
 const std::string kPrompt = kSnoozer.prompt;
 
 // The lines of `text` (each without its newline), as a set.
@@ -83,7 +84,8 @@ TEST(Snoozer, ThousandsOfPendingAlarmsAllPrint) {
         const std::set<std::string> printed = lines_of(erase_all(seen, kPrompt));
         EXPECT_EQ(printed.size(), alarms);
         const std::string due = " (" + std::to_string(seconds) + ") ";
-        EXPECT_TRUE(printed.count(due + "a0") && printed.count(due + "a" + std::to_string(alarms - 1)));
+        EXPECT_TRUE(printed.count(due + "a0") &&
+                    printed.count(due + "a" + std::to_string(alarms - 1)));
         return;
     }
 }

@@ -21,9 +21,9 @@ extern "C" {
 #define CALC_NOEXCEPT
 #endif
 
-int sum(int a, int b) CALC_NOEXCEPT; /* a + b */
-int mul(int a, int b) CALC_NOEXCEPT; /* a * b, the low 32 bits of the product */
-int dif(int a, int b) CALC_NOEXCEPT; /* a - b: the second argument is subtracted */
+int sum(int a, int b) CALC_NOEXCEPT;  /* a + b */
+int mul(int a, int b) CALC_NOEXCEPT;  /* a * b, the low 32 bits of the product */
+int dif(int a, int b) CALC_NOEXCEPT;  /* a - b: the second argument is subtracted */
 int divi(int a, int b) CALC_NOEXCEPT; /* a / b, truncated toward zero; b must not be 0 */
 
 #ifdef __cplusplus

@@ -74,9 +74,7 @@ TEST(Calc, DiviTruncatesTowardZero) {
                   {0, -1, 0}});
 }
 
-TEST(Calc, DiviOfIntMinByMinusOneWrapsToIntMin) {
-    EXPECT_EQ(divi(INT_MIN, -1), INT_MIN);
-}
+TEST(Calc, DiviOfIntMinByMinusOneWrapsToIntMin) { EXPECT_EQ(divi(INT_MIN, -1), INT_MIN); }
 
 TEST(CalcDeathTest, DiviByZeroEndsWithTheDivideTrap) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

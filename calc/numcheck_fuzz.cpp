@@ -53,7 +53,8 @@ int two_pass_model(const char* text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const void* zero = std::memchr(data, 0, size);
     const std::size_t length =
-        zero != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - data) : size;
+        zero != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - data)
+                        : size;
     std::vector<char> text(data, data + length);
     text.push_back('\0');
 

@@ -20,26 +20,21 @@ void expect_table(const std::vector<Case>& cases) {
         // past the end.
         std::vector<char> copy(c.text.begin(), c.text.end());
         copy.push_back('\0');
-        EXPECT_EQ(numcheck(copy.data()), c.expected) << "text: \"" << testing::PrintToString(c.text)
-                                                     << "\"";
+        EXPECT_EQ(numcheck(copy.data()), c.expected)
+            << "text: \"" << testing::PrintToString(c.text) << "\"";
     }
 }
 
 TEST(Numcheck, AcceptsOptionalSignThenDigitsThenNewline) {
-    expect_table({{"42\n", 42},
-                  {"0\n", 0},
-                  {"007\n", 7},
-                  {"2147483647\n", 2147483647},
-                  {"36\n", 36}});
+    expect_table(
+        {{"42\n", 42}, {"0\n", 0}, {"007\n", 7}, {"2147483647\n", 2147483647}, {"36\n", 36}});
 }
 
 TEST(Numcheck, SignIsSkippedAndDoesNotChangeTheValue) {
     expect_table({{"+42\n", 42}, {"-42\n", 42}, {"-0\n", 0}, {"+\n", 0}, {"-\n", 0}});
 }
 
-TEST(Numcheck, EmptyLineGivesZeroButEmptyTextIsInvalid) {
-    expect_table({{"\n", 0}, {"", 36}});
-}
+TEST(Numcheck, EmptyLineGivesZeroButEmptyTextIsInvalid) { expect_table({{"\n", 0}, {"", 36}}); }
 
 TEST(Numcheck, RejectsMalformedLines) {
     expect_table({{"4 2\n", 36},
@@ -95,14 +90,12 @@ TEST(Numcheck, DotFollowedByByteOneEndsTheCheckWithZero) {
                   {".\x01", 0},
                   {"-.\x01", 0},
                   {"7.\x01 trailing garbage", 0},
-                  {"42.1\n", 36},   // the digit '1' is not the byte 1
+                  {"42.1\n", 36},  // the digit '1' is not the byte 1
                   {"42.\n", 36},
-                  {"42.", 42},      // the '.' is the last character: an ordinary stop
+                  {"42.", 42},          // the '.' is the last character: an ordinary stop
                   {"4x.\x01\n", 36}});  // the scan stopped at the x, before the '.'
 }
 
-TEST(Numcheck, NullPointerIsInvalid) {
-    EXPECT_EQ(numcheck(nullptr), 36);
-}
+TEST(Numcheck, NullPointerIsInvalid) { EXPECT_EQ(numcheck(nullptr), 36); }
 
 }  // namespace

@@ -28,14 +28,14 @@ TEST(Chat, AskerAndReplierExchangeLines) {
     replier.write("hi\n");
     EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("hi\n \n") + kPrompt);
     asker.write("how are you?\n");
-    EXPECT_EQ(replier.read_until(replier.out, kPrompt),
-              std::string("how are you?\n \n") + kPrompt);
+    EXPECT_EQ(replier.read_until(replier.out, kPrompt), std::string("how are you?\n \n") + kPrompt);
     replier.write("fine\n");
     EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("fine\n \n") + kPrompt);
 
     // End of input ends each side with status 1 after its perror report.
     asker.close_input();
-    EXPECT_TRUE(osf::test::exited_with(asker.wait(), 1)) << osf::test::describe_status(asker.status);
+    EXPECT_TRUE(osf::test::exited_with(asker.wait(), 1))
+        << osf::test::describe_status(asker.status);
     EXPECT_EQ(asker.read_to_eof(asker.out), "");
     EXPECT_EQ(asker.read_to_eof(asker.err).rfind("Accessing the data failed \n: ", 0), 0u);
 

@@ -152,8 +152,8 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
     // The address record of the latest sender, whom the reply goes to.
     sockaddr_in sender{};
     socklen_t length = sizeof sender;
-    if (recvfrom(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender),
-                 &length) < 0)
+    if (recvfrom(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender), &length) <
+        0)
         report_failure("receiving request in server failed...! \n");
     print_chat_text(buffer, out);
     std::fputs(kPrompt, out);

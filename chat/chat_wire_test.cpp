@@ -88,9 +88,9 @@ TEST(ChatTurn, ReplierShowsTheLineAndAnswersItsSenderUntilInputEnds) {
 
 TEST(ChatTurn, AskerSendsTheLineAndShowsTheAnswer) {
     Socket server, asker;
-    ASSERT_EQ(::connect(asker.fd, reinterpret_cast<sockaddr*>(&server.address),
-                        sizeof server.address),
-              0);
+    ASSERT_EQ(
+        ::connect(asker.fd, reinterpret_cast<sockaddr*>(&server.address), sizeof server.address),
+        0);
     char* buffer = chat_buffer();
     Streams user_line("hello\n");
     server.send_to("hi\n", asker.address);  // the answer waits in asker's queue

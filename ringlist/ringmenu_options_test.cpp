@@ -42,7 +42,6 @@ TEST_P(MenuOption, PrintsAndLeavesTheList) {
     EXPECT_EQ(out.substr(0, at).rfind(kClear + menu), at - menu.size() - sizeof kClear + 1);
 }
 
-
 INSTANTIATE_TEST_SUITE_P(
     Insertion, MenuOption,
     ::testing::Values(
@@ -85,7 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"option_10", {1}, 1, "10\n", "\ninvalid option", {1}},
         OptionCase{"option_unreadable", {1}, 1, "two\n", "\ninvalid option", {1}}),
     [](const auto& info) { return std::string(info.param.name); });
-
 
 INSTANTIATE_TEST_SUITE_P(
     Deletion, MenuOption,

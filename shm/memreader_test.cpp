@@ -175,8 +175,8 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
         EXPECT_EQ(r.out, c.out);
         EXPECT_TRUE(killed_by(r.status, SIGABRT)) << describe_status(r.status) << "\n" << r.err;
         // The report names the check that failed.
-        EXPECT_EQ(osf::test::failure_report_mismatch(r.err, c.message, "shm/memreader.cpp", c.error),
-                  "");
+        EXPECT_EQ(
+            osf::test::failure_report_mismatch(r.err, c.message, "shm/memreader.cpp", c.error), "");
 
         EXPECT_EQ(object_bytes(), text + '\0');
     }

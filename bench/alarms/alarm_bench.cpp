@@ -111,7 +111,8 @@ void take(std::string& pending, Lateness& m, Clock::time_point when) {
         const std::string line = pending.substr(0, nl + 1);
         pending.erase(0, nl + 1);
         const size_t at = line.find(" m");
-        const long index = at == std::string::npos ? -1 : std::strtol(line.c_str() + at + 2, nullptr, 10);
+        const long index =
+            at == std::string::npos ? -1 : std::strtol(line.c_str() + at + 2, nullptr, 10);
         char expected[128] = "";
         if (index >= 0 && index < static_cast<long>(m.due.size())) {
             const std::string message = "m" + std::to_string(index);
@@ -136,8 +137,14 @@ bool pump(Child& p, Lateness& m, milliseconds wait) {
 int lateness(const char* path, const std::string& prompt, int alarms, int seconds,
              const char* format) {
     Child& p = start(path);
-    Lateness m{prompt, format, seconds, std::vector<Clock::time_point>(static_cast<size_t>(alarms)),
-               std::vector<char>(static_cast<size_t>(alarms), 0), {}, 0, false};
+    Lateness m{prompt,
+               format,
+               seconds,
+               std::vector<Clock::time_point>(static_cast<size_t>(alarms)),
+               std::vector<char>(static_cast<size_t>(alarms), 0),
+               {},
+               0,
+               false};
     const auto wait_for_prompts = [&](size_t total) {
         while (m.prompts < total) {
             if (!pump(p, m, milliseconds(10000))) {

@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     server.sin_addr.s_addr = inet_addr("127.0.0.1");
     const int server_sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (server_sock < 0) exit_with_error(errno, "pingpong: socket");
-    if (bind(server_sock, (struct sockaddr*)&server, sizeof server) < 0) exit_with_error(errno, "pingpong: bind");
+    if (bind(server_sock, (struct sockaddr*)&server, sizeof server) < 0)
+        exit_with_error(errno, "pingpong: bind");
     socklen_t length = sizeof server;
     if (getsockname(server_sock, (struct sockaddr*)&server, &length) < 0)
         exit_with_error(errno, "pingpong: getsockname");

@@ -51,7 +51,8 @@ int main(void) {
     const int sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (sock < 0) exit_with_error(errno, "relay: socket");
 #ifdef RELAY_REPLIER
-    if (bind(sock, (struct sockaddr *)&peer, sizeof peer) < 0) exit_with_error(errno, "relay: bind");
+    if (bind(sock, (struct sockaddr *)&peer, sizeof peer) < 0)
+        exit_with_error(errno, "relay: bind");
     for (;;) {
         socklen_t length = sizeof peer;
         if (recvfrom(sock, datagram, kDatagram, 0, (struct sockaddr *)&peer, &length) < 0)

@@ -19,9 +19,9 @@
 
 /* The mix: typed lines as a line read returns them, 12 valid and 8 invalid. */
 static const char* const kLines[] = {
-    "42\n",     "-17\n",   "+2147483647\n", "0\n",     "123456\n",  "7\n",    "-2147483647\n",
-    "65536\n",  "+99\n",   "1000000\n",     "31415\n", "2718281\n", "4x\n",   "4 2\n",
-    "+-4\n",    "4.5\n",   "abc\n",         " 12\n",   "12 \n",     "-x\n",
+    "42\n",    "-17\n", "+2147483647\n", "0\n",     "123456\n",  "7\n",  "-2147483647\n",
+    "65536\n", "+99\n", "1000000\n",     "31415\n", "2718281\n", "4x\n", "4 2\n",
+    "+-4\n",   "4.5\n", "abc\n",         " 12\n",   "12 \n",     "-x\n",
 };
 enum { kLineCount = sizeof kLines / sizeof kLines[0], kRounds = 5 };
 static const long kPassesPerRound = 200000; /* passes over the mix */

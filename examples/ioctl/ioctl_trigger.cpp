@@ -8,9 +8,9 @@
 //     wait:MS         sleep MS milliseconds, the node still open
 //     hold            wait for a line (or the end) on standard input, the node still open
 // With no action it opens the node and closes it again. Once the node is open it prints its
-// process id and then, for each action, the thread that ran it and the result (0, or -1 with the error number and its
-// text), one line each. Exits 0 if every action succeeded, 1 if one failed, 2 if the node
-// cannot be opened or the arguments are wrong. Built static for i386, so it runs in the
+// process id and then, for each action, the thread that ran it and the result (0, or -1 with the
+// error number and its text), one line each. Exits 0 if every action succeeded, 1 if one failed, 2
+// if the node cannot be opened or the arguments are wrong. Built static for i386, so it runs in the
 // kernel test bed's busybox initramfs as well as on the host.
 #include <fcntl.h>
 #include <pthread.h>
@@ -125,7 +125,9 @@ bool run_action(int fd, const std::string& action, bool& known) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: ioctl_trigger DEVICE [NUMBER|thread:NUMBER|read|write|wait:MS|hold]...\n");
+        std::fprintf(
+            stderr,
+            "usage: ioctl_trigger DEVICE [NUMBER|thread:NUMBER|read|write|wait:MS|hold]...\n");
         return 2;
     }
     const int fd = open(argv[1], O_RDWR);

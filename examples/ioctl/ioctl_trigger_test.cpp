@@ -24,13 +24,24 @@ TEST(IoctlTrigger, ResultLinesAndStatuses) {
     const std::string pid = "ioctl_trigger: pid ([0-9]+)\n";
     const Case cases[] = {
         {{}, "", "usage: ioctl_trigger DEVICE .*\n", 2},
-        {{"/nonexistent/node"}, "", "ioctl_trigger: open /nonexistent/node: No such file or directory\n", 2},
+        {{"/nonexistent/node"},
+         "",
+         "ioctl_trigger: open /nonexistent/node: No such file or directory\n",
+         2},
         {{"/dev/null"}, pid, "", 0},
-        {{"/dev/null", "read", "write"}, pid + "read \\(tid \\1\\): 0\nwrite \\(tid \\1\\): 1\n", "", 0},
+        {{"/dev/null", "read", "write"},
+         pid + "read \\(tid \\1\\): 0\nwrite \\(tid \\1\\): 1\n",
+         "",
+         0},
         // 0x5401 asks for terminal settings: /dev/null is no terminal.
         {{"/dev/null", "0x5401"},
-         pid + "ioctl 21505 \\(tid \\1\\): -1 errno 25 \\(Inappropriate ioctl for device\\)\n", "", 1},
-        {{"/dev/null", "wait:10", "read"}, pid + "wait:10 \\(tid \\1\\): 0\nread \\(tid \\1\\): 0\n", "", 0},
+         pid + "ioctl 21505 \\(tid \\1\\): -1 errno 25 \\(Inappropriate ioctl for device\\)\n",
+         "",
+         1},
+        {{"/dev/null", "wait:10", "read"},
+         pid + "wait:10 \\(tid \\1\\): 0\nread \\(tid \\1\\): 0\n",
+         "",
+         0},
         {{"/dev/null", "4294967296"}, pid, "ioctl_trigger: unknown action '4294967296'\n", 2},
         {{"/dev/null", "thread:"}, pid, "ioctl_trigger: unknown action 'thread:'\n", 2},
         {{"/dev/null", "-1"}, pid, "ioctl_trigger: unknown action '-1'\n", 2},
@@ -54,7 +65,8 @@ TEST(IoctlTrigger, HoldKeepsTheNodeOpenUntilALineComes) {
     EXPECT_FALSE(child.ended()) << "ended while it should hold";
     child.write("go\n");
     const std::string rest = child.read_to_eof(child.out);
-    EXPECT_TRUE(std::regex_match(rest, std::regex("hold \\(tid [0-9]+\\): 0\nread \\(tid [0-9]+\\): 0\n")))
+    EXPECT_TRUE(
+        std::regex_match(rest, std::regex("hold \\(tid [0-9]+\\): 0\nread \\(tid [0-9]+\\): 0\n")))
         << rest;
     EXPECT_TRUE(exited_with(child.wait(), 0));
 }

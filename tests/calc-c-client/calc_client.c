@@ -7,11 +7,10 @@
  * then reads pairs of lines from standard input, checks each with numcheck and shows the four
  * functions on the two values, until end of input. The calc-c-client test and the tour run it.
  */
-#include <limits.h>
-#include <stdio.h>
-
 #include <calc.h>
+#include <limits.h>
 #include <numcheck.h>
+#include <stdio.h>
 
 /* Prompts, reads one line and checks it; 0 at end of input. */
 static int read_number(const char* prompt, int* value) {
@@ -20,7 +19,8 @@ static int read_number(const char* prompt, int* value) {
     fflush(stdout);
     if (fgets(line, sizeof line, stdin) == NULL) return 0;
     *value = numcheck(line);
-    printf("numcheck gives %d%s\n", *value, *value == 36 ? " (the invalid mark, or 36 itself)" : "");
+    printf("numcheck gives %d%s\n", *value,
+           *value == 36 ? " (the invalid mark, or 36 itself)" : "");
     return 1;
 }
 

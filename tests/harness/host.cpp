@@ -74,8 +74,7 @@ std::vector<std::string> inject_env(std::string_view fail, std::string_view stop
     // The runtime insists on being loaded first unless told otherwise.
     const char* options = std::getenv("ASAN_OPTIONS");
     env.push_back(std::string("ASAN_OPTIONS=") + (options != nullptr ? options : "") +
-                  (options != nullptr && *options != '\0' ? ":" : "") +
-                  "verify_asan_link_order=0");
+                  (options != nullptr && *options != '\0' ? ":" : "") + "verify_asan_link_order=0");
 #endif
     return env;
 }
@@ -109,7 +108,6 @@ std::string elf_kind(const std::string& path) {
     if (machine == EM_X86_64) return kind + " x86-64";
     return kind + " machine " + std::to_string(machine);
 }
-
 
 std::string failure_report_mismatch(const std::string& err, const std::string& message,
                                     const std::string& file, const std::string& error) {

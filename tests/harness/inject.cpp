@@ -77,8 +77,8 @@ Function real(const char* name) {
 // NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" {
 
-int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
-                   void* (*start)(void*), void* argument) {
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                   void* argument) {
     static std::atomic<unsigned long> calls{0};
     if (should_fail("pthread_create", calls)) return EAGAIN;
     static const auto next = real<decltype(&pthread_create)>("pthread_create");

@@ -31,17 +31,17 @@ struct Stream {
 };
 
 struct SpawnOptions {
-    bool pty = false;                // stdin and stdout on a pseudo-terminal instead of pipes
-    std::vector<std::string> env;    // extra NAME=value entries
-    std::string cwd;                 // working directory, if not empty
+    bool pty = false;              // stdin and stdout on a pseudo-terminal instead of pipes
+    std::vector<std::string> env;  // extra NAME=value entries
+    std::string cwd;               // working directory, if not empty
 };
 
 // A running child. Its destructor kills it (SIGKILL) if it still runs, and reaps it.
 struct Child {
     pid_t pid = -1;
-    int in = -1;  // write end of the child's standard input
-    Stream out;   // the child's standard output (the terminal, with pty)
-    Stream err;   // the child's standard error
+    int in = -1;      // write end of the child's standard input
+    Stream out;       // the child's standard output (the terminal, with pty)
+    Stream err;       // the child's standard error
     int status = -1;  // wait status once reaped
     bool reaped = false;
 

@@ -61,8 +61,8 @@ Child start(const std::vector<std::string>& argv, void (*body)(), const SpawnOpt
             if (slave < 0) ::_exit(127);
             termios t{};
             if (::tcgetattr(slave, &t) == 0) {
-                t.c_lflag &= ~static_cast<tcflag_t>(ECHO);  // what the test types is not echoed
-                t.c_oflag &= ~static_cast<tcflag_t>(ONLCR); // output bytes arrive unchanged
+                t.c_lflag &= ~static_cast<tcflag_t>(ECHO);   // what the test types is not echoed
+                t.c_oflag &= ~static_cast<tcflag_t>(ONLCR);  // output bytes arrive unchanged
                 ::tcsetattr(slave, TCSANOW, &t);
             }
             ::dup2(slave, 0);
@@ -145,7 +145,6 @@ Result run(const std::vector<std::string>& argv, std::string_view input, millise
 Result run_function(void (*body)(), milliseconds timeout) {
     return finish(spawn_function(body), "", timeout);
 }
-
 
 bool exited_with(int status, int code) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;

@@ -35,10 +35,17 @@ inline bool is_64_bit(const GuestLog& log) { return log.machine == "x86_64"; }
 // sees an ioctl it did not expect); the kernel's other messages are left out.
 inline std::vector<KernelLine> module_lines(const Section& section) {
     static const std::set<std::string, std::less<>> texts = {
-        "Initializing character device", "cdev_alloc failed ", "cdev_add failed ",
-        "class_create() failed ", "device_create() failed ", "Open successful", "File released",
-        "Exiting the character driver ", "Device name missing: load with devname=<name>",
-        "Device name too long: at most 255 bytes", "Open My_ioctl successful "};
+        "Initializing character device",
+        "cdev_alloc failed ",
+        "cdev_add failed ",
+        "class_create() failed ",
+        "device_create() failed ",
+        "Open successful",
+        "File released",
+        "Exiting the character driver ",
+        "Device name missing: load with devname=<name>",
+        "Device name too long: at most 255 bytes",
+        "Open My_ioctl successful "};
     std::vector<KernelLine> lines;
     for (const KernelLine& line : section.kernel)
         if (texts.contains(line.text) || line.text.rfind("Major number allocated = ", 0) == 0 ||
@@ -58,8 +65,8 @@ inline int count_lines(const Section& section, int level, std::string_view text)
 
 // Declares `const Section* var` for the named section, failing the test if the guest did not
 // print it.
-#define OSF_SECTION(var, name)                                            \
-    const ::osf::kernel_test::Section* var =                              \
-        ::osf::kernel_test::find_section(::osf::kernel_test::main_log(), name); \
+#define OSF_SECTION(var, name)                                                   \
+    const ::osf::kernel_test::Section* var =                                     \
+        ::osf::kernel_test::find_section(::osf::kernel_test::main_log(), name);  \
     ASSERT_NE(var, nullptr) << "the guest printed no section " << (name) << "\n" \
                             << ::osf::kernel_test::console_tail(::osf::kernel_test::main_log())

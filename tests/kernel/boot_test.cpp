@@ -15,11 +15,20 @@ TEST(KernelBoot, GuestRanEveryScenarioAndFinished) {
     const GuestLog& log = main_log();
     ASSERT_FALSE(log.console.empty()) << "no console output in " << main_log_path();
     EXPECT_TRUE(log.finished) << "the guest's final status line is missing\n" << console_tail(log);
-    std::vector<std::string> names = {
-        "boot",          "frame_tasklister", "frame_dirscan",     "tasklister_table",
-        "tasklister_thread", "dirscan_table", "dirscan_flags_only", "duplicate_devname",
-        "duplicate_devname_insmod", "missing_devname", "long_devname", "cycles",
-        "concurrent",    "leftovers"};
+    std::vector<std::string> names = {"boot",
+                                      "frame_tasklister",
+                                      "frame_dirscan",
+                                      "tasklister_table",
+                                      "tasklister_thread",
+                                      "dirscan_table",
+                                      "dirscan_flags_only",
+                                      "duplicate_devname",
+                                      "duplicate_devname_insmod",
+                                      "missing_devname",
+                                      "long_devname",
+                                      "cycles",
+                                      "concurrent",
+                                      "leftovers"};
     for (const char* module : {"tasklister", "dirscan"})
         for (const char* step :
              {"alloc_chrdev_region", "cdev_alloc", "cdev_add", "class_create", "device_create"})
@@ -31,8 +40,10 @@ TEST(KernelBoot, GuestRanEveryScenarioAndFinished) {
 
 TEST(KernelBoot, PagingLayoutAsBooted) {
     // qemu.sh gives amd64-6.12 a processor with LA57, so that one kernel uses five levels.
-    const std::map<std::string, std::string> booted = {
-        {"686", "two-level"}, {"686-pae", "pae"}, {"amd64", "four-level"}, {"amd64-6.12", "five-level"}};
+    const std::map<std::string, std::string> booted = {{"686", "two-level"},
+                                                       {"686-pae", "pae"},
+                                                       {"amd64", "four-level"},
+                                                       {"amd64-6.12", "five-level"}};
     ASSERT_TRUE(booted.contains(kernel_name())) << "unknown test kernel '" << kernel_name() << "'";
     EXPECT_EQ(paging_layout(main_log()), booted.at(kernel_name()))
         << "kernel " << main_log().release << " on " << main_log().machine;
@@ -40,10 +51,17 @@ TEST(KernelBoot, PagingLayoutAsBooted) {
 
 TEST(KernelBoot, NoOopsBugWarningLockupOrStall) {
     const GuestLog& log = main_log();
-    const char* const markers[] = {"Oops",          "BUG:",        "WARNING:",
-                                   "Kernel panic",  "kernel BUG",  "general protection fault",
-                                   "Unable to handle", "soft lockup", "hard LOCKUP",
-                                   "detected stalls",  "blocked for more than"};
+    const char* const markers[] = {"Oops",
+                                   "BUG:",
+                                   "WARNING:",
+                                   "Kernel panic",
+                                   "kernel BUG",
+                                   "general protection fault",
+                                   "Unable to handle",
+                                   "soft lockup",
+                                   "hard LOCKUP",
+                                   "detected stalls",
+                                   "blocked for more than"};
     std::string found;
     for (const std::string& line : log.console)
         for (const char* marker : markers)
@@ -54,7 +72,7 @@ TEST(KernelBoot, NoOopsBugWarningLockupOrStall) {
 TEST(KernelBoot, TaintedOnlyByOutOfTreeUnsignedModules) {
     const GuestLog& log = main_log();
     ASSERT_TRUE(log.tainted.has_value()) << "no taint line\n" << console_tail(log);
-    constexpr unsigned long out_of_tree = 1UL << 12;  // O
+    constexpr unsigned long out_of_tree = 1UL << 12;      // O
     constexpr unsigned long unsigned_module = 1UL << 13;  // E
     EXPECT_EQ(*log.tainted & ~(out_of_tree | unsigned_module), 0UL)
         << "taint " << *log.tainted << " has bits beyond O (4096) and E (8192)";

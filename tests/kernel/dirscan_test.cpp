@@ -17,13 +17,13 @@ namespace {
 // What the top-level table looks like to a guest program (static, not position-independent,
 // of the guest's architecture: code at 0x08048000 on i386, 0x400000 on x86-64).
 struct Layout {
-    const char* name;         // as paging_layout() names it
-    int entries;              // in the table
-    int first_kernel_entry;   // where the kernel's part starts
-    int entry_shift;          // log2 of the address space one entry covers
-    int min_kernel_entries;   // in use in any process
-    int stack_entry_low;      // the stack, just below the kernel's boundary, is in an entry
-    int stack_entry_high;     //   from low to high
+    const char* name;        // as paging_layout() names it
+    int entries;             // in the table
+    int first_kernel_entry;  // where the kernel's part starts
+    int entry_shift;         // log2 of the address space one entry covers
+    int min_kernel_entries;  // in use in any process
+    int stack_entry_low;     // the stack, just below the kernel's boundary, is in an entry
+    int stack_entry_high;    //   from low to high
 };
 constexpr Layout kLayouts[] = {
     // 3 GiB of user space, 4 MiB per entry; the kernel maps at least 256 MiB of lowmem.
@@ -53,14 +53,16 @@ std::vector<DirTable> tables_of(const Section& section) {
     return dir_tables(section.kernel, main_log().default_level);
 }
 
-std::map<int, unsigned long long> entries(const DirTable& table, const Layout& layout, bool kernel) {
+std::map<int, unsigned long long> entries(const DirTable& table, const Layout& layout,
+                                          bool kernel) {
     std::map<int, unsigned long long> result;
     for (const DirEntry& entry : table.entries)
-        if ((entry.index >= layout.first_kernel_entry) == kernel) result[entry.index] = entry.address;
+        if ((entry.index >= layout.first_kernel_entry) == kernel)
+            result[entry.index] = entry.address;
     return result;
 }
 
-#define OSF_LAYOUT(var)         \
+#define OSF_LAYOUT(var)                  \
     const Layout* var = booted_layout(); \
     ASSERT_NE(var, nullptr) << "no known paging layout in the log\n" << console_tail(main_log())
 
@@ -78,7 +80,8 @@ void check_table(const DirTable& table, const Layout& layout) {
         EXPECT_GT(entry.index, previous) << "entries out of order";
         EXPECT_LT(entry.index, layout.entries);
         // The low 12 bits are flags; on 64-bit entries so are the top ones (no-execute among them).
-        EXPECT_EQ(entry.address & 0xfffULL, 0ULL) << "flag bits shown in PGD[" << entry.index << "]";
+        EXPECT_EQ(entry.address & 0xfffULL, 0ULL)
+            << "flag bits shown in PGD[" << entry.index << "]";
         EXPECT_EQ(entry.address >> 52, 0ULL) << "flag bits shown in PGD[" << entry.index << "]";
         previous = entry.index;
     }
@@ -113,7 +116,8 @@ TEST(Dirscan, KernelEntriesSameInEveryProcess) {
     const auto first = entries(tables[0], *layout, true);
     const auto second = entries(tables[1], *layout, true);
     EXPECT_GE(first.size(), static_cast<std::size_t>(layout->min_kernel_entries))
-        << "too few kernel entries\n" << describe(*section);
+        << "too few kernel entries\n"
+        << describe(*section);
     // Identical, but for a new page table the kernel may have set up for itself in between
     // (it then enters it in every directory at once).
     int in_one_only = 0;
@@ -138,9 +142,10 @@ TEST(Dirscan, UserEntriesAreTheCallersOwn) {
     const int code = code_entry(*layout, is_64_bit(main_log()));
     for (const auto& user : {first, second}) {
         ASSERT_FALSE(user.empty()) << describe(*section);
-        EXPECT_TRUE(user.contains(code)) << "no entry for the program's code\n" << describe(*section);
+        EXPECT_TRUE(user.contains(code)) << "no entry for the program's code\n"
+                                         << describe(*section);
         EXPECT_GE(user.rbegin()->first, layout->stack_entry_low) << "no entry for the stack\n"
-                                                                  << describe(*section);
+                                                                 << describe(*section);
         EXPECT_LE(user.rbegin()->first, layout->stack_entry_high) << describe(*section);
     }
     // Each process has its own page tables: the same entry points at different frames.

@@ -37,8 +37,8 @@ bool contains(const std::vector<std::string>& lines, std::string_view text) {
 
 TEST_P(Frame, LoadLogsAndRegistersUnloadLogsAndRemoves) {
     OSF_SECTION(section, section_name());
-    const CommandRun insmod =
-        find_command(*section, std::string("insmod /lib/modules/") + GetParam() + ".ko devname=foo");
+    const CommandRun insmod = find_command(
+        *section, std::string("insmod /lib/modules/") + GetParam() + ".ko devname=foo");
     ASSERT_TRUE(insmod.found) << describe(*section);
     EXPECT_EQ(insmod.rc, 0) << describe(*section);
 
@@ -75,10 +75,13 @@ TEST_P(Frame, EveryOpenAndCloseLoggedAndNothingElse) {
     OSF_SECTION(section, section_name());
     // Two opens (plain, then read and write), each with its release; no ioctl, so no table.
     const std::vector<KernelLine> lines = module_lines(*section);
-    const std::vector<std::string> expected = {
-        "Initializing character device", lines.size() > 1 ? lines[1].text : "(major line)",
-        "Open successful", "File released", "Open successful", "File released",
-        "Exiting the character driver "};
+    const std::vector<std::string> expected = {"Initializing character device",
+                                               lines.size() > 1 ? lines[1].text : "(major line)",
+                                               "Open successful",
+                                               "File released",
+                                               "Open successful",
+                                               "File released",
+                                               "Exiting the character driver "};
     std::vector<std::string> texts;
     for (const KernelLine& line : lines) {
         texts.push_back(line.text);

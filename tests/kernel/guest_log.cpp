@@ -56,7 +56,8 @@ std::optional<DirEntry> parse_dir_entry(std::string_view text, std::size_t& digi
     if (!index || *index < 0) return {};
     const std::string_view hex = text.substr(12, text.size() - 13);
     for (char c : hex)
-        if (!std::isxdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c)))
+        if (!std::isxdigit(static_cast<unsigned char>(c)) ||
+            std::isupper(static_cast<unsigned char>(c)))
             return {};
     unsigned long long address = 0;
     std::from_chars(hex.data(), hex.data() + hex.size(), address, 16);
@@ -110,7 +111,8 @@ GuestLog parse_guest_log(std::string_view text) {
         } else if (line == "@@ osf-guest finished") {
             log.finished = true;
         } else if (starts_with(line, "@@ tainted ")) {
-            if (const auto value = whole_number(std::string_view(line).substr(11)); value && *value >= 0)
+            if (const auto value = whole_number(std::string_view(line).substr(11));
+                value && *value >= 0)
                 log.tainted = static_cast<unsigned long>(*value);
         } else if (starts_with(line, "@@ printk ")) {
             const auto levels = parse_numbers(std::string_view(line).substr(10));
@@ -153,7 +155,8 @@ CommandRun find_command(const Section& section, std::string_view command, int oc
         for (++i; i < section.lines.size(); ++i) {
             const std::string& line = section.lines[i];
             if (starts_with(line, "rc=")) {
-                run.rc = static_cast<int>(whole_number(std::string_view(line).substr(3)).value_or(-1));
+                run.rc =
+                    static_cast<int>(whole_number(std::string_view(line).substr(3)).value_or(-1));
                 break;
             }
             run.output.push_back(line);
@@ -218,7 +221,8 @@ std::vector<TaskTable> task_tables(const std::vector<KernelLine>& kernel) {
         for (; j < kernel.size(); ++j) {
             const auto row = parse_task_row(kernel[j].text);
             if (!row) break;
-            if (kernel[j].level != 6) table.problems.push_back("not at level 6: " + show(kernel[j]));
+            if (kernel[j].level != 6)
+                table.problems.push_back("not at level 6: " + show(kernel[j]));
             table.rows.push_back(*row);
         }
         tables.push_back(std::move(table));
@@ -259,7 +263,8 @@ std::vector<DirTable> dir_tables(const std::vector<KernelLine>& kernel, int defa
         for (const char* expected : after) {
             ++i;
             if (i >= kernel.size() || kernel[i].text != expected || kernel[i].level != 6)
-                pending.problems.push_back(std::string("expected <6>") + expected + " after the count");
+                pending.problems.push_back(std::string("expected <6>") + expected +
+                                           " after the count");
         }
         tables.push_back(std::move(pending));
         pending = DirTable{};

@@ -20,19 +20,19 @@ std::optional<KernelLine> parse_kernel_line(std::string_view line);
 
 struct Section {
     std::string name;
-    std::vector<std::string> lines;   // what its commands printed ("@@ step" lines included)
-    std::vector<KernelLine> kernel;   // the kernel log read at its end
+    std::vector<std::string> lines;  // what its commands printed ("@@ step" lines included)
+    std::vector<KernelLine> kernel;  // the kernel log read at its end
 };
 
 struct GuestLog {
     std::vector<std::string> console;  // every line, carriage returns removed
     std::vector<Section> sections;
-    bool finished = false;             // the final status line came
+    bool finished = false;  // the final status line came
     std::optional<unsigned long> tainted;
-    int default_level = -1;            // the kernel's level for lines logged without one
-    std::string release;               // the guest kernel's release (uname -r)
-    std::string machine;               // its machine (uname -m): i686 or x86_64
-    bool la57 = false;                 // whether the processor shows LA57 (five-level paging)
+    int default_level = -1;  // the kernel's level for lines logged without one
+    std::string release;     // the guest kernel's release (uname -r)
+    std::string machine;     // its machine (uname -m): i686 or x86_64
+    bool la57 = false;       // whether the processor shows LA57 (five-level paging)
 };
 GuestLog parse_guest_log(std::string_view text);
 // The paging layout the guest kernel used, from its release, machine and LA57: "two-level"

@@ -17,13 +17,14 @@ const Section* boot_section() { return find_section(main_log(), "boot"); }
 
 TEST(DuplicateDevname, SecondLoadFailsAtClassCreationWithENODEV) {
     OSF_SECTION(section, "duplicate_devname");
-    const CommandRun first = find_command(*section, "insmod /lib/modules/tasklister.ko devname=dup");
+    const CommandRun first =
+        find_command(*section, "insmod /lib/modules/tasklister.ko devname=dup");
     ASSERT_TRUE(first.found) << describe(*section);
     EXPECT_EQ(first.rc, 0) << describe(*section);
     const CommandRun second = find_command(*section, "modload /lib/modules/dirscan.ko devname=dup");
     ASSERT_TRUE(second.found) << describe(*section);
-    EXPECT_EQ(second.output, std::vector<std::string>{
-                                 "modload: /lib/modules/dirscan.ko: -19 (No such device)"});
+    EXPECT_EQ(second.output,
+              std::vector<std::string>{"modload: /lib/modules/dirscan.ko: -19 (No such device)"});
     EXPECT_EQ(count_lines(*section, 3, "class_create() failed "), 1) << describe(*section);
     // The kernel's own complaint about the duplicate sysfs name (a stack dump, not a warning).
     bool duplicate_reported = false;
@@ -41,13 +42,15 @@ TEST(DuplicateDevname, InsmodReportsENODEV) {
                                  "insmod: can't insert '/lib/modules/dirscan.ko': No such device"});
     EXPECT_EQ(second.rc, 19) << "busybox's insmod exits with the error number";
     EXPECT_GE(count_lines(*section, 3, "class_create() failed "), 1) << describe(*section);
-    EXPECT_EQ(find_value(*section, "devices dup: ").value_or("").substr(0, 2), "1 ") << describe(*section);
+    EXPECT_EQ(find_value(*section, "devices dup: ").value_or("").substr(0, 2), "1 ")
+        << describe(*section);
 }
 
 TEST(DuplicateDevname, FirstModuleUntouchedAndFailedLoadUndone) {
     OSF_SECTION(section, "duplicate_devname");
     // One region named dup (the failed load gave its own back), the class, the node, one module.
-    EXPECT_EQ(find_value(*section, "devices dup: ").value_or("").substr(0, 2), "1 ") << describe(*section);
+    EXPECT_EQ(find_value(*section, "devices dup: ").value_or("").substr(0, 2), "1 ")
+        << describe(*section);
     EXPECT_EQ(find_value(*section, "class dup: "), "present");
     EXPECT_EQ(find_value(*section, "node /dev/dup: ").value_or("").substr(0, 5), "char ");
     EXPECT_EQ(find_value(*section, "modules during: "), "tasklister ");
@@ -68,9 +71,10 @@ TEST(DuplicateDevname, FirstModuleUntouchedAndFailedLoadUndone) {
 
 TEST(MissingDevname, RefusedWithEINVALAndNothingRegistered) {
     OSF_SECTION(section, "missing_devname");
-    const char* const loads[][2] = {
-        {"modload /lib/modules/tasklister.ko", "modload: /lib/modules/tasklister.ko: -22 (Invalid argument)"},
-        {"modload /lib/modules/dirscan.ko devname=", "modload: /lib/modules/dirscan.ko: -22 (Invalid argument)"}};
+    const char* const loads[][2] = {{"modload /lib/modules/tasklister.ko",
+                                     "modload: /lib/modules/tasklister.ko: -22 (Invalid argument)"},
+                                    {"modload /lib/modules/dirscan.ko devname=",
+                                     "modload: /lib/modules/dirscan.ko: -22 (Invalid argument)"}};
     for (const auto& [command, answer] : loads) {
         const CommandRun run = find_command(*section, command);
         ASSERT_TRUE(run.found) << command << "\n" << describe(*section);
@@ -86,15 +90,16 @@ TEST(MissingDevname, RefusedWithEINVALAndNothingRegistered) {
     for (const char* what : {"chardevs ", "classes ", "modules "})
         EXPECT_EQ(find_value(*section, std::string(what) + "after: "),
                   find_value(*section, std::string(what) + "before: "))
-            << what << "changed\n" << describe(*section);
+            << what << "changed\n"
+            << describe(*section);
 }
 
 void expect_registrations_unchanged(const Section& section) {
     for (const char* what : {"chardevs ", "classes ", "modules "}) {
         const auto before = find_value(section, std::string(what) + "before: ");
         ASSERT_TRUE(before.has_value()) << describe(section);
-        EXPECT_EQ(find_value(section, std::string(what) + "after: "), before)
-            << what << "changed\n" << describe(section);
+        EXPECT_EQ(find_value(section, std::string(what) + "after: "), before) << what << "changed\n"
+                                                                              << describe(section);
     }
 }
 
@@ -126,7 +131,8 @@ TEST(LongDevname, RefusedWithEINVALBeyondAFileNameAndNothingRegistered) {
                                   "modload: /lib/modules/tasklister.ko: -22 (Invalid argument)"});
     expect_registrations_unchanged(*section);
     // 255 bytes are a file name: that load works, node and all.
-    const CommandRun accepted = find_command(*section, "modload /lib/modules/dirscan.ko devname=" + name255);
+    const CommandRun accepted =
+        find_command(*section, "modload /lib/modules/dirscan.ko devname=" + name255);
     ASSERT_TRUE(accepted.found) << describe(*section, 20);
     EXPECT_EQ(accepted.output, std::vector<std::string>{"modload: /lib/modules/dirscan.ko: 0"});
     EXPECT_EQ(values(*section, "node /dev/" + name255 + ": ").at(0).substr(0, 5), "char ");
@@ -173,9 +179,11 @@ TEST_P(FailurePath, LogsItsLineReturnsENODEVUndoesEverythingThenANormalLoadWorks
     const FailingStep& step = GetParam().step;
     OSF_SECTION(section, "fail_" + module + "_" + step.step);
     const std::string test_ko = "/lib/modules/test/" + module + ".ko";
-    const CommandRun load = find_command(*section, "modload " + test_ko + " devname=fip fail_at=" + step.step);
+    const CommandRun load =
+        find_command(*section, "modload " + test_ko + " devname=fip fail_at=" + step.step);
     ASSERT_TRUE(load.found) << describe(*section);
-    EXPECT_EQ(load.output, std::vector<std::string>{"modload: " + test_ko + ": -19 (No such device)"});
+    EXPECT_EQ(load.output,
+              std::vector<std::string>{"modload: " + test_ko + ": -19 (No such device)"});
     // Nothing left: no region, class or node, the same registrations as before.
     expect_registrations_unchanged(*section);
     EXPECT_EQ(find_value(*section, "devices fip: "), "0 ") << describe(*section);
@@ -190,8 +198,9 @@ TEST_P(FailurePath, LogsItsLineReturnsENODEVUndoesEverythingThenANormalLoadWorks
     EXPECT_EQ(find_command(*section, "rmmod " + module).rc, 0) << describe(*section);
     std::vector<std::string> expected = {"<6>Initializing character device"};
     if (step.major_known) expected.emplace_back("<6>Major number allocated = N");
-    expected.insert(expected.end(), {step.line, "<6>Initializing character device",
-                                     "<6>Major number allocated = N", "<6>Exiting the character driver "});
+    expected.insert(expected.end(),
+                    {step.line, "<6>Initializing character device", "<6>Major number allocated = N",
+                     "<6>Exiting the character driver "});
     EXPECT_EQ(texts_and_levels(module_lines(*section)), expected) << describe(*section);
 }
 

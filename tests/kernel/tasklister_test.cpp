@@ -64,7 +64,8 @@ void check_table(const TaskTable& table, int caller, const Section& section,
     EXPECT_EQ(last.ppid, shell) << "the caller's parent is the guest's shell";
     EXPECT_EQ(last.comm, caller_name);
     for (int pid : lasting)
-        EXPECT_TRUE(listed.contains(pid)) << "process " << pid << " is missing\n" << show_rows(table);
+        EXPECT_TRUE(listed.contains(pid)) << "process " << pid << " is missing\n"
+                                          << show_rows(table);
 }
 
 TEST(Tasklister, TableForAnyIoctlNumberInExactFormat) {
@@ -74,8 +75,7 @@ TEST(Tasklister, TableForAnyIoctlNumberInExactFormat) {
     EXPECT_EQ(run.rc, 0) << describe(*section);
     const auto tables = task_tables(section->kernel);
     ASSERT_EQ(tables.size(), 2U) << "one table per ioctl\n" << describe(*section);
-    for (const TaskTable& table : tables)
-        check_table(table, trigger_pid(run), *section);
+    for (const TaskTable& table : tables) check_table(table, trigger_pid(run), *section);
 }
 
 TEST(Tasklister, SameTableWhateverTheNumber) {
@@ -104,7 +104,8 @@ TEST(Tasklister, RingOrderFromAfterTheCallerRoundToIt) {
     // In a young system process ids grow with creation: the processes created after the
     // caller, the idle task, those created before it, then the caller.
     const auto& rows = tables[0].rows;
-    const auto idle = std::find_if(rows.begin(), rows.end(), [](const TaskRow& r) { return r.pid == 0; });
+    const auto idle =
+        std::find_if(rows.begin(), rows.end(), [](const TaskRow& r) { return r.pid == 0; });
     ASSERT_NE(idle, rows.end());
     for (auto row = rows.begin(); row != idle; ++row)
         EXPECT_GT(row->pid, caller) << show_rows(tables[0]);
@@ -119,7 +120,8 @@ TEST(Tasklister, SecondaryThreadCallerGetsCompleteTable) {
     OSF_SECTION(section, "tasklister_thread");
     const CommandRun run = find_command(*section, "ioctl_trigger /dev/tl thread:0");
     ASSERT_TRUE(run.found) << describe(*section);
-    ASSERT_EQ(run.rc, 0) << "the ioctl from the second thread did not succeed\n" << describe(*section);
+    ASSERT_EQ(run.rc, 0) << "the ioctl from the second thread did not succeed\n"
+                         << describe(*section);
     const int caller = trigger_pid(run);
     ASSERT_EQ(run.output.size(), 2U) << describe(*section);
     EXPECT_EQ(run.output[1].find("ioctl 0 (tid " + std::to_string(caller) + ")"), std::string::npos)
@@ -139,8 +141,10 @@ TEST(Tasklister, ThreadedProcessListedOnceAsItsMainThread) {
     const int pid = std::stoi(started.substr(0, comma));
     const auto threads = parse_numbers(std::string_view(started).substr(comma + 13));
     ASSERT_EQ(threads.size(), 3U) << started;
-    const auto tasks = parse_numbers(find_value(*section, "tasks of the threaded process: ").value_or(""));
-    EXPECT_EQ(tasks.size(), 4U) << "the process does not have its four threads\n" << describe(*section);
+    const auto tasks =
+        parse_numbers(find_value(*section, "tasks of the threaded process: ").value_or(""));
+    EXPECT_EQ(tasks.size(), 4U) << "the process does not have its four threads\n"
+                                << describe(*section);
     const auto tables = task_tables(section->kernel);
     ASSERT_FALSE(tables.empty()) << describe(*section);
     for (const TaskTable& table : tables) {
@@ -149,7 +153,8 @@ TEST(Tasklister, ThreadedProcessListedOnceAsItsMainThread) {
             lines += row.pid == pid;
             for (int thread : threads)
                 EXPECT_TRUE(row.pid != thread && row.lwpid != thread)
-                    << "a line for thread " << thread << "\n" << show_rows(table);
+                    << "a line for thread " << thread << "\n"
+                    << show_rows(table);
         }
         EXPECT_EQ(lines, 1) << "process " << pid << "\n" << show_rows(table);
     }
