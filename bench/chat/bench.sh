@@ -28,21 +28,21 @@ share() {
 # machine that costs tens of microseconds).
 for placement in one spread; do
     pin=()
-    where="free to use every CPU"
+    where="spread over the CPUs"
     if [ $placement = one ]; then
         pin=(taskset -c 0)
-        where="all on one CPU"
+        where="on one CPU"
     fi
     read -r chat chat_us < <("${pin[@]}" "$driver" "$i386/chat/replier" "$i386/chat/asker" $rounds $trips)
     read -r relay relay_us < <("${pin[@]}" "$driver" "$i386/bench/relay_replier" \
         "$i386/bench/relay_asker" $rounds $trips)
     read -r bare bare_us < <("${pin[@]}" "$i386/bench/pingpong" $rounds $pingpong_trips)
     best="best of $rounds rounds of"
-    row chat "asker + replier, a line each way per trip, $where; $best $(grouped $trips)" \
+    row chat "asker + replier, a line each way, $where; $best $(grouped $trips)" \
         "$chat" "round trips/s" \
         "$(share "$chat" "$relay") % of the relay limit, $(share "$chat" "$bare") % of bare UDP; $chat_us µs each"
-    row chat "relays making the chat's hops (pipe, datagram, pipe) and nothing else, $where; $best $(grouped $trips)" \
+    row chat "relays: the chat's hops and nothing else, $where; same rounds" \
         "$relay" "round trips/s" "the chat's limit; $relay_us µs each"
-    row chat "C ping-pong, 80-byte datagrams on 127.0.0.1, no pipes, $where; $best $(grouped $pingpong_trips)" \
+    row chat "C ping-pong: the datagrams alone, $where; $best $(grouped $pingpong_trips)" \
         "$bare" "round trips/s" "bare UDP; $bare_us µs each"
 done | i386_rows

@@ -46,16 +46,15 @@ for kernel in 686 amd64; do
     bench_kernel "$kernel"
     medians=()
     lines=()
-    while read -r size table kthreads sleepers calls median mean; do
+    while read -r size table kthreads sleepers calls median _; do
         echo "bench kernel: $kernel: $size wanted, $table lines: $kthreads kernel threads, $sleepers sleepers" >&2
-        measure="tasklister ioctl on $kernel, $table-line table ($kthreads kernel threads), $calls calls:"
-        row kernel "$measure median" "$median" "µs/call" "$note"
-        row kernel "$measure mean" "$mean" "µs/call" "$note"
+        measure="tasklister ioctl on $kernel, $table-line table ($kthreads kernel threads)"
+        row kernel "$measure: median of $calls calls" "$median" "µs/call" "$note"
         medians+=("$median")
         lines+=("$table")
     done <"$out/results-$kernel"
     per_line=$(awk -v a="${medians[0]}" -v b="${medians[1]}" -v m="${lines[0]}" -v n="${lines[1]}" \
         'BEGIN { printf "%.2f", (b - a) / (n - m) }')
-    row kernel "tasklister ioctl on $kernel, each further table line (from the two medians)" \
+    row kernel "tasklister ioctl on $kernel, each further line (from the medians)" \
         "$per_line" "µs/line" "$note"
 done
