@@ -143,11 +143,11 @@ resolve() {
 
 # unpack NAME: the downloaded packages of one kernel into DIR/NAME/root.
 unpack() {
-    local name=$1 root=$dir/$1/root spec package deb
+    local name=$1 root=$dir/$1/root entry package deb
     rm -rf "$root"
     mkdir -p "$root"
-    for spec in ${packages[$name]}; do
-        package=${spec%%[:=]*}
+    for entry in ${packages[$name]}; do
+        package=${entry%%[:=]*}
         # One file per package in the pools: <package>_<version>_<arch>.deb.
         deb=$(find "$dir/debs-backports" "$dir/debs" -maxdepth 1 \( -name "${package}_*_all.deb" \
             -o -name "${package}_*_$(arch_of "$name").deb" \) 2>/dev/null | head -n 1)
@@ -210,8 +210,8 @@ for source in bookworm backports; do
     for name in "${missing[@]}"; do
         [ "$(source_of "$name")" = "$source" ] || continue
         # busybox-static is Debian 12's own, whichever source the kernel comes from.
-        for spec in ${packages[$name]}; do
-            [[ $spec == busybox-static:* ]] || wanted+=("$spec")
+        for entry in ${packages[$name]}; do
+            [[ $entry == busybox-static:* ]] || wanted+=("$entry")
         done
     done
     [ "$source" = bookworm ] && for name in "${missing[@]}"; do
@@ -223,8 +223,8 @@ for source in bookworm backports; do
     mapfile -t wanted < <(printf '%s\n' "${wanted[@]}" | sort -u)
     echo "kernel: downloading ${wanted[*]}"
     mkdir -p "$pool"
-    for spec in "${wanted[@]}"; do
-        rm -f "$pool/${spec%%[:=]*}"_*.deb
+    for entry in "${wanted[@]}"; do
+        rm -f "$pool/${entry%%[:=]*}"_*.deb
     done
     # shellcheck disable=SC2046
     (cd "$pool" && apt-get $(apt_opts "$source") download "${wanted[@]}")
