@@ -8,7 +8,8 @@
 #   make bench     run the benchmarks and print their tables
 #   make vm [KERNEL=686|686-pae|amd64|amd64-6.12]   a root shell in a test kernel, under QEMU
 #   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64)
-#   make lint      clang-tidy and cppcheck over user space, checkpatch.pl over the modules
+#   make lint      clang-tidy, cppcheck and clang-format over user space, shellcheck over the
+#                  scripts, checkpatch.pl over the modules
 #
 # I386=emulated (make check I386=emulated) runs every i386 program of check, tour,
 # check-sanitize or bench through qemu-user-static, even on a host whose kernel runs them
