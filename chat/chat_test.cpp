@@ -240,8 +240,12 @@ TEST(Chat, AskerWaitsThroughTheNetworksRefusals) {
 // the cursor) shows visibly there, on both sides; UTF-8 text passes. To a pipe the same bytes
 // go out unchanged (ReplierPrintsNoMoreThanTheTextWithinEightyBytes).
 TEST(Chat, ControlCharactersFromThePeerShowVisiblyOnATerminal) {
-    const std::string hostile = "\x1b]0;owned\x07\x1b[2J\r\x7f\x1b[1Acaf\xc3\xa9\n";
-    const std::string visible = "^[]0;owned^G^[[2J^M^?^[[1Acaf\xc3\xa9\n \n";
+    const std::string hostile =
+        "\x1b]0;owned\x07\x1b[2J\r\x7f\x1b[1Acaf\xc3\xa9\x9b"
+        "2J\xc2\x9d"
+        "0;t\xc2\x9c\n";
+    const std::string visible =
+        "^[]0;owned^G^[[2J^M^?^[[1Acaf\xc3\xa9M-^[2JM-BM-^]0;tM-BM-^\\\n \n";
     osf::test::SpawnOptions terminal;
     terminal.pty = true;
     {

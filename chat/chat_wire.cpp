@@ -35,7 +35,7 @@ sockaddr_in chat_server_address() noexcept {
 // with no zero byte prints as exactly its 80 bytes. On a terminal its control characters show
 // visibly (visible_text.h); to a pipe or a file its bytes go out as they came.
 void print_chat_text(const char* buffer, std::FILE* out) noexcept {
-    char shown[2 * kChatBufferSize];
+    char shown[kVisibleGrowth * kChatBufferSize];
     const bool terminal = isatty(fileno(out)) == 1;
     const std::size_t length =
         visible_text(buffer, strnlen(buffer, kChatBufferSize), shown, terminal);

@@ -39,7 +39,7 @@ int print_message(const char* bytes, std::size_t readable) {
         return 1;
     }
     const Message message = find_message(bytes, readable);
-    static char shown[2 * kMappedBytes];
+    static char shown[kVisibleGrowth * kMappedBytes];
     const std::size_t length = visible_text(bytes, message.length, shown, stdout_is_terminal());
     std::printf("Read data from memory : %.*s \n", static_cast<int>(length), shown);
     // The message stands on the terminal before any remark about it or any later failure.

@@ -243,14 +243,16 @@ TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
     }
 }
 
-// On a terminal, control characters of the message show visibly; UTF-8 text passes.
+// On a terminal, control characters of the message (C0, DEL, C1 lone or in UTF-8) show
+// visibly; UTF-8 text passes.
 TEST(MemReader, ControlCharactersShowVisiblyOnATerminal) {
     CleanObject clean;
-    write_object("\x1b]0;owned\x07\x1b[2J\r\x7f caf\xc3\xa9" + std::string(1, '\0'));
+    write_object("\x1b]0;owned\x07\x1b[2J\r\x7f caf\xc3\xa9\x9b\xc2\x9b" + std::string(1, '\0'));
     osf::test::SpawnOptions terminal;
     terminal.pty = true;
     Child reader = osf::test::spawn({MEMREADER_PATH}, terminal);
-    EXPECT_EQ(reader.read_to_eof(reader.out), printed("^[]0;owned^G^[[2J^M^? caf\xc3\xa9"));
+    EXPECT_EQ(reader.read_to_eof(reader.out),
+              printed("^[]0;owned^G^[[2J^M^? caf\xc3\xa9M-^[M-BM-^["));
     EXPECT_TRUE(exited_with(reader.wait(), 0)) << describe_status(reader.status);
 }
 
