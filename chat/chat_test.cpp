@@ -38,6 +38,9 @@ TEST(Chat, AskerAndReplierExchangeLines) {
         << osf::test::describe_status(asker.status);
     EXPECT_EQ(asker.read_to_eof(asker.out), "");
     EXPECT_EQ(asker.read_to_eof(asker.err), "Accessing the data failed \n: end of input\n");
+    // A read error is named as such (standard input a directory).
+    const auto unreadable = osf::test::run({"/bin/sh", "-c", "exec \"$0\" </", ASKER_PATH}, "");
+    EXPECT_EQ(unreadable.err, "Accessing the data failed \n: Is a directory\n");
 
     Udp client;
     client.send(wire("last\n"));

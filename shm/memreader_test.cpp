@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "process.h"
 #include "shared_object_test_util.h"
@@ -211,7 +213,8 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
 // Whether process `pid` waits for a lock, as /proc/locks shows it ("-> FLOCK ... <pid> ...").
 bool waits_for_lock(pid_t pid) {
     const std::string wanted = " " + std::to_string(pid) + " ";
-    for (int tries = 0; tries < 1000; ++tries, ::usleep(10000)) {
+    for (int tries = 0; tries < 1000;
+         ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
         std::ifstream locks("/proc/locks");
         for (std::string line; std::getline(locks, line);)
             if (line.find("-> FLOCK") != std::string::npos &&
