@@ -37,7 +37,12 @@ TEST(Chat, AskerAndReplierExchangeLines) {
     EXPECT_TRUE(osf::test::exited_with(asker.wait(), 1))
         << osf::test::describe_status(asker.status);
     EXPECT_EQ(asker.read_to_eof(asker.out), "");
-    EXPECT_EQ(asker.read_to_eof(asker.err).rfind("Accessing the data failed \n: ", 0), 0u);
+    // (Prefixes: a sanitizer may report after them.)
+    EXPECT_EQ(asker.read_to_eof(asker.err).rfind("Accessing the data failed \n: end of input\n", 0),
+              0u);
+    // A read error is named as such (standard input a directory).
+    const auto unreadable = osf::test::run({"/bin/sh", "-c", "exec \"$0\" </", ASKER_PATH}, "");
+    EXPECT_EQ(unreadable.err.rfind("Accessing the data failed \n: Is a directory\n", 0), 0u);
 
     Udp client;
     client.send(wire("last\n"));
@@ -45,7 +50,9 @@ TEST(Chat, AskerAndReplierExchangeLines) {
     replier.close_input();
     EXPECT_TRUE(osf::test::exited_with(replier.wait(), 1))
         << osf::test::describe_status(replier.status);
-    EXPECT_EQ(replier.read_to_eof(replier.err).rfind("Entering the data failed \n: ", 0), 0u);
+    EXPECT_EQ(
+        replier.read_to_eof(replier.err).rfind("Entering the data failed \n: end of input\n", 0),
+        0u);
 }
 
 TEST(Chat, ReplierPrintsNoMoreThanTheTextWithinEightyBytes) {
@@ -69,13 +76,16 @@ TEST(Chat, ReplierPrintsNoMoreThanTheTextWithinEightyBytes) {
                        "a reply long enough to leave remains behind\n"),
               "a much longer line than the one that follows\n \n");
     EXPECT_EQ(exchange(std::string("hi\n") + '\0', "ok\n"), "hi\n \n");
+    // A peer that sends only its line, no zero byte: exactly the bytes received.
+    EXPECT_EQ(exchange("a long line from a peer\n", "reply one\n"), "a long line from a peer\n \n");
+    EXPECT_EQ(exchange("hi\n", "ok\n"), "hi\n \n");
     // 80 bytes and no zero byte: exactly those 80 bytes.
     EXPECT_EQ(exchange(std::string(80, 'z'), "z\n"), std::string(80, 'z') + " \n");
     // Longer than 80 bytes: cut to the first 80.
     EXPECT_EQ(exchange(std::string(50, 'a') + std::string(50, 'b'), "cut\n"),
               std::string(50, 'a') + std::string(30, 'b') + " \n");
-    // An empty datagram overwrites nothing: the server's own last reply shows again.
-    EXPECT_EQ(exchange("", "again\n"), "cut\n \n");
+    // An empty datagram shows as an empty text, not the server's own last reply.
+    EXPECT_EQ(exchange("", "again\n"), " \n");
     // To a pipe, control characters and bytes above 127 go out as they came.
     EXPECT_EQ(exchange(wire("\x1b[2J\r\x7f\x01\xc3\xa9\n"), "raw\n"),
               "\x1b[2J\r\x7f\x01\xc3\xa9\n \n");
@@ -133,8 +143,14 @@ TEST(Chat, AskerSendsCleanDatagramsAndPrintsAnswersWithinEightyBytes) {
     auto second = server.receive();
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->bytes, wire("hi\n")) << "remains of earlier lines went out";
-    server.send_to("", second->from);  // an empty answer: the line just sent shows
-    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("hi\n \n") + kPrompt);
+    server.send_to("", second->from);  // an empty answer shows empty, not the line just sent
+    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string(" \n") + kPrompt);
+
+    asker.write("a second line here\n");
+    auto short_one = server.receive();
+    ASSERT_TRUE(short_one.has_value());
+    server.send_to("OK", short_one->from);  // no zero byte, shorter than the line
+    EXPECT_EQ(asker.read_until(asker.out, kPrompt), std::string("OK \n") + kPrompt);
 
     asker.write("x\n");
     auto third = server.receive();
@@ -198,6 +214,24 @@ TEST(Chat, ReplierReportsAReplyItCannotSendAndServesOn) {
     EXPECT_FALSE(replier.ended()) << osf::test::describe_status(replier.status);
 }
 
+// A datagram forged with replier's own address and port as its source is neither shown nor
+// answered: replier would otherwise answer itself, and take its own replies for a peer's.
+TEST(Chat, ReplierDropsADatagramFromItsOwnAddressAndPort) {
+    Child replier = start_replier();
+    std::string why;
+    if (!send_udp_from(CHAT_SERVER_ADDRESS, kPort, wire("forged\n"), &why)) GTEST_SKIP() << why;
+    Udp client;
+    client.send(wire("real\n"));
+    EXPECT_EQ(replier.read_until(replier.out, kPrompt), std::string("real\n \n") + kPrompt);
+    EXPECT_EQ(replier.read_until(replier.err, "\n"),
+              std::string("replier: a datagram from our own address ") + CHAT_SERVER_ADDRESS +
+                  " port 1234 was dropped\n");
+    replier.write("to you\n");
+    auto answer = client.receive();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->bytes, wire("to you\n"));
+}
+
 // What the network says about asker's datagrams (ICMP errors, from the host or forged by
 // anyone on the path) neither ends asker nor loses its line: with no server it says so and
 // waits on; an error pending when a line goes out does not keep that line from the server.
@@ -240,8 +274,12 @@ TEST(Chat, AskerWaitsThroughTheNetworksRefusals) {
 // the cursor) shows visibly there, on both sides; UTF-8 text passes. To a pipe the same bytes
 // go out unchanged (ReplierPrintsNoMoreThanTheTextWithinEightyBytes).
 TEST(Chat, ControlCharactersFromThePeerShowVisiblyOnATerminal) {
-    const std::string hostile = "\x1b]0;owned\x07\x1b[2J\r\x7f\x1b[1Acaf\xc3\xa9\n";
-    const std::string visible = "^[]0;owned^G^[[2J^M^?^[[1Acaf\xc3\xa9\n \n";
+    const std::string hostile =
+        "\x1b]0;owned\x07\x1b[2J\r\x7f\x1b[1Acaf\xc3\xa9\x9b"
+        "2J\xc2\x9d"
+        "0;t\xc2\x9c\n";
+    const std::string visible =
+        "^[]0;owned^G^[[2J^M^?^[[1Acaf\xc3\xa9M-^[2JM-BM-^]0;tM-BM-^\\\n \n";
     osf::test::SpawnOptions terminal;
     terminal.pty = true;
     {

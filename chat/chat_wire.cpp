@@ -31,14 +31,14 @@ sockaddr_in chat_server_address() noexcept {
     return address;
 }
 
-// Prints a received text as "%s \n", reading no further than the 80-byte buffer: a datagram
-// with no zero byte prints as exactly its 80 bytes. On a terminal its control characters show
-// visibly (visible_text.h); to a pipe or a file its bytes go out as they came.
-void print_chat_text(const char* buffer, std::FILE* out) noexcept {
-    char shown[2 * kChatBufferSize];
+// Prints the text of a datagram of `received` bytes as "%s \n": the bytes received up to the
+// first zero byte, never those that an earlier, longer datagram or our own line left in the
+// buffer after them. On a terminal its control characters show visibly (visible_text.h); to a
+// pipe or a file its bytes go out as they came.
+void print_chat_text(const char* buffer, std::size_t received, std::FILE* out) noexcept {
+    char shown[kVisibleGrowth * kChatBufferSize];
     const bool terminal = isatty(fileno(out)) == 1;
-    const std::size_t length =
-        visible_text(buffer, strnlen(buffer, kChatBufferSize), shown, terminal);
+    const std::size_t length = visible_text(buffer, strnlen(buffer, received), shown, terminal);
     std::fprintf(out, "%.*s \n", static_cast<int>(length), shown);
 }
 
@@ -107,8 +107,10 @@ void send_line(int sock, const char* buffer) noexcept {
 }
 
 // Receives asker's answer into `buffer`, waiting through the network's refusals of our line.
-void receive_answer(int sock, char* buffer) noexcept {
-    while (recv(sock, buffer, kChatBufferSize, 0) < 0) {
+// Returns the number of bytes received (at most the 80 of the buffer).
+std::size_t receive_answer(int sock, char* buffer) noexcept {
+    ssize_t received = 0;
+    while ((received = recv(sock, buffer, kChatBufferSize, 0)) < 0) {
         const int error = errno;
         if (!network_refusal(error)) report_failure("receiving request in server failed...! \n");
         const sockaddr_in server = chat_server_address();
@@ -116,6 +118,31 @@ void receive_answer(int sock, char* buffer) noexcept {
                      "asker: the line did not reach %s port %u (%s); still waiting for an answer\n",
                      address_text(server).text, static_cast<unsigned>(ntohs(server.sin_port)),
                      std::strerror(error));
+    }
+    return static_cast<std::size_t>(received);
+}
+
+// Whether `sender` is the server's own address and port: a datagram from there is forged (the
+// server sends none to itself), and answering it would send our reply to ourselves.
+bool is_own_address(const sockaddr_in& sender) noexcept {
+    const sockaddr_in own = chat_server_address();
+    return sender.sin_family == own.sin_family && sender.sin_port == own.sin_port &&
+           sender.sin_addr.s_addr == own.sin_addr.s_addr;
+}
+
+// Receives the next datagram for replier into `buffer`, with its sender in `sender`; datagrams
+// that claim to come from the server itself are dropped with a line on standard error. Returns
+// the number of bytes received.
+std::size_t receive_request(int sock, char* buffer, sockaddr_in& sender, std::FILE* out) noexcept {
+    for (;;) {
+        socklen_t length = sizeof sender;
+        const ssize_t received = recvfrom(sock, buffer, kChatBufferSize, 0,
+                                          reinterpret_cast<sockaddr*>(&sender), &length);
+        if (received < 0) report_failure("receiving request in server failed...! \n");
+        if (!is_own_address(sender)) return static_cast<std::size_t>(received);
+        std::fflush(out);
+        std::fprintf(stderr, "replier: a datagram from our own address %s port %u was dropped\n",
+                     address_text(sender).text, static_cast<unsigned>(ntohs(sender.sin_port)));
     }
 }
 
@@ -151,16 +178,12 @@ char* chat_buffer() noexcept {
 bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept {
     // The address record of the latest sender, whom the reply goes to.
     sockaddr_in sender{};
-    socklen_t length = sizeof sender;
-    if (recvfrom(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender), &length) <
-        0)
-        report_failure("receiving request in server failed...! \n");
-    print_chat_text(buffer, out);
+    print_chat_text(buffer, receive_request(sock, buffer, sender, out), out);
     std::fputs(kPrompt, out);
     std::fflush(out);
 
     if (!read_line(buffer, kChatBufferSize, in)) {
-        std::perror("Entering the data failed \n");
+        report_input_end("Entering the data failed \n", in);
         return false;
     }
     clear_filler(buffer);
@@ -181,13 +204,12 @@ bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept 
     std::fputs(kPrompt, out);
     std::fflush(out);
     if (!read_line(buffer, kChatBufferSize, in)) {
-        std::perror("Accessing the data failed \n");
+        report_input_end("Accessing the data failed \n", in);
         return false;
     }
     clear_filler(buffer);
     send_line(sock, buffer);
-    receive_answer(sock, buffer);
-    print_chat_text(buffer, out);
+    print_chat_text(buffer, receive_answer(sock, buffer), out);
     std::fflush(out);
     return true;
 }

@@ -2,7 +2,8 @@
 // side, so that the programs' mains only set up and repeat a turn. Every datagram is exactly 80
 // bytes and holds a zero-terminated line (at most 79 characters, the newline included when it
 // fitted); bytes after the zero carry no meaning, and we send them as zeros. A receiver takes
-// the text to be the bytes before the first zero, and never more than the 80.
+// the text to be the bytes received before the first zero: never more than the 80, and never
+// more than the datagram held, since peers other than ours send only their line.
 #pragma once
 
 #include <cstdio>
@@ -26,11 +27,14 @@ char* chat_buffer() noexcept;
 // One exchange of replier: waits for a datagram, shows its text on `out` ("%s \n"), prompts,
 // reads the operator's line from `in` and sends it back to that datagram's sender. A sender that
 // cannot be answered (source port 0, a broadcast source) is no failure of ours: the reply is
-// reported on standard error and dropped. False at end of input, after its perror report.
+// reported on standard error and dropped. A datagram from the server's own address and port is
+// forged: it is dropped, with a line on standard error, unshown and unanswered. False when the
+// input has ended or failed, after its report ("Entering the data failed \n: end of input").
 bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept;
 
 // One exchange of asker: prompts on `out`, reads a line from `in`, sends it, waits for the
 // answer and shows its text. What the network says about our datagrams (an ICMP error, such as
 // "Connection refused" when nothing listens at the server's port) is said on standard error,
-// and asker waits on: there is no time-out. False at end of input, after its perror report.
+// and asker waits on: there is no time-out. False when the input has ended or failed, after its
+// report ("Accessing the data failed \n: end of input").
 bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept;

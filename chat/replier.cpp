@@ -5,8 +5,9 @@
 // sent that datagram. Run it first, then `asker` (its partner) in another terminal.
 // Ends with status 1 at end of input; aborts with a report on any failed socket call of ours.
 // A sender that cannot be answered (source port 0, a broadcast source) is no failure of ours:
-// its reply is reported on standard error and dropped, and replier goes on serving. The
-// exchange itself is in chat_wire.
+// its reply is reported on standard error and dropped, and replier goes on serving. A datagram
+// that claims to come from replier's own address and port is forged: it is dropped, so that
+// replier never answers itself. The exchange itself is in chat_wire.
 #include <cstdio>
 
 #include "chat_wire.h"

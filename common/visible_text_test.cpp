@@ -1,5 +1,6 @@
-// visible_text: on a terminal every C0 control character but tab and newline, and DEL, shows
-// as cat -v shows it; bytes of 128 and above pass; elsewhere every byte passes unchanged.
+// visible_text: on a terminal every C0 control character but tab and newline, DEL and the C1
+// controls (lone or in UTF-8) show as cat -v shows them; every other byte of 128 and above
+// passes; elsewhere every byte passes unchanged.
 #include "visible_text.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@
 namespace {
 
 std::string shown(const std::string& text, bool terminal) {
-    std::string out(2 * text.size(), '\0');
+    std::string out(kVisibleGrowth * text.size(), '\0');
     out.resize(visible_text(text.data(), text.size(), out.data(), terminal));
     return out;
 }
@@ -24,7 +25,16 @@ TEST(VisibleText, ControlCharactersShowAsCatVShowsThemOnATerminalOnly) {
         {"\x1b]0;title\x07\x1b[2J", "^[]0;title^G^[[2J"},
         {std::string("\0\x01\x1f\x7f", 4), "^@^A^_^?"},
         {"over\rwrite\b", "over^Mwrite^H"},
-        {"caf\xc3\xa9 \x80\x9b\xff", "caf\xc3\xa9 \x80\x9b\xff"},  // 128 and above pass
+        {"caf\xc3\xa9 \xe2\x82\xac \xe2\x80\x9b \xc2\xa0\xff\xc3",  // UTF-8 and stray bytes
+         "caf\xc3\xa9 \xe2\x82\xac \xe2\x80\x9b \xc2\xa0\xff\xc3"},
+        {"\x9b"
+         "2J\x80\x9f",
+         "M-^[2JM-^@M-^_"},  // lone C1 bytes
+        {"\xc2\x9b"
+         "2J\xc2\x9d"
+         "0;t\xc2\x9c",
+         "M-BM-^[2JM-BM-^]0;tM-BM-^\\"},           // U+009B...
+        {"\xe0\x82\x9b\xc2", "\xe0M-^BM-^[\xc2"},  // overlong U+009B: not UTF-8, lone bytes
         {"", ""},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 // memreader end to end: the real i386 reader against "/shared" objects written by the test
 // itself, of every shape the reader must survive: short and long messages, objects smaller and
 // larger than the 8192-byte mapping, no terminating zero, empty, missing, another user's, one
-// that shrinks while it is read, a writer that comes while it reads, and text meant to act on
-// the terminal.
+// that shrinks while it is read, not a shared-memory object at all, a writer that overlaps it,
+// output that fails, and text meant to act on the terminal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,9 +11,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "process.h"
 #include "shared_object_test_util.h"
@@ -39,22 +42,44 @@ Result run_reader(const std::vector<std::string>& prefix = {}) {
     return osf::test::run(argv, "");
 }
 
-// Runs the reader stopped right after its first fstat (its object open, its name removed, its
-// size read, nothing mapped or read yet), does `meanwhile` in that window, and lets the reader
-// finish.
-Result run_reader_interrupted(const std::function<void()>& meanwhile) {
-    osf::test::SpawnOptions options;
-    options.env = osf::test::inject_env("", "fstat");
-    Child reader = osf::test::spawn({MEMREADER_PATH}, options);
+// `program` with `env` set for it alone and its standard output redirected by the shell
+// (`redirect`: ">/dev/full", ">&-"), if one is given.
+std::vector<std::string> command(const std::string& program, const std::vector<std::string>& env,
+                                 const std::string& redirect) {
+    std::vector<std::string> argv{"/bin/sh", "-c", "exec /usr/bin/env \"$@\" " + redirect, "sh"};
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.push_back(program);
+    return argv;
+}
+
+// Starts `program` stopped right after its first fstat: memreader with its object open and
+// locked, its size read, nothing mapped or read yet; shmwriter with its object open and locked,
+// nothing written yet.
+Child spawn_stopped(const std::string& program, const std::string& redirect = "",
+                    const std::string& argument = "") {
+    std::vector<std::string> argv = command(program, osf::test::inject_env("", "fstat"), redirect);
+    if (!argument.empty()) argv.push_back(argument);
+    Child child = osf::test::spawn(argv);
+    child.wait_stopped();
+    return child;
+}
+
+Result finish(Child& child) {
     Result r;
-    if (reader.wait_stopped()) {
-        meanwhile();
-        reader.resume();
-    }
-    r.out = reader.read_to_eof(reader.out);
-    r.err = reader.read_to_eof(reader.err);
-    r.status = reader.wait();
+    r.out = child.read_to_eof(child.out);
+    r.err = child.read_to_eof(child.err);
+    r.status = child.wait();
     return r;
+}
+
+// Runs the reader stopped right after its first fstat, does `meanwhile` in that window, and
+// lets the reader finish.
+Result run_reader_interrupted(const std::function<void()>& meanwhile,
+                              const std::string& redirect = "") {
+    Child reader = spawn_stopped(MEMREADER_PATH, redirect);
+    meanwhile();
+    reader.resume();
+    return finish(reader);
 }
 
 std::string printed(const std::string& message) { return kHead + message + " \n"; }
@@ -72,9 +97,11 @@ struct Shape {
     std::string out;     // expected standard output
     std::string err;     // expected standard error
     int status;          // expected exit status
+    bool stays = false;  // the object is left in place
 };
 
-// One object of each shape, read once: the bounded text, the right status, and no object left.
+// One object of each shape, read once: the bounded text, the right status, and no object left
+// but an empty one, whose writer may yet write.
 TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
     const std::string long_text(8191, 'm');
     const Shape shapes[] = {
@@ -92,7 +119,7 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
          not_terminated(4096), 1},
         {"16 KiB, the first zero past 8192", std::string(8192, 'q') + '\0' + std::string(8191, 'r'),
          printed(std::string(8192, 'q')), not_terminated(8192), 1},
-        {"empty object", "", "", kEmpty, 1},
+        {"empty object", "", "", kEmpty, 1, true},
         {"control characters and UTF-8, to a pipe", std::string("\x1b[2J\r\x7f\xc3\xa9\0", 9),
          printed("\x1b[2J\r\x7f\xc3\xa9"), "", 0},
     };
@@ -105,7 +132,7 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
         EXPECT_TRUE(r.out == shape.out) << r.out.substr(0, 200);
         EXPECT_EQ(r.err, shape.err);
         EXPECT_TRUE(exited_with(r.status, shape.status)) << describe_status(r.status);
-        EXPECT_FALSE(object_exists());
+        EXPECT_EQ(object_exists(), shape.stays);
     }
 }
 
@@ -124,7 +151,7 @@ TEST(MemReader, ReadsTheMessageAtTheStartOfAHugeObject) {
     EXPECT_FALSE(object_exists());
 }
 
-TEST(MemReader, MissingObjectIsReportedAsEmptyAndNotLeftBehind) {
+TEST(MemReader, MissingObjectIsReportedAsEmptyAndNotCreated) {
     CleanObject clean;
     const Result r = run_reader();
     EXPECT_EQ(r.out, "");
@@ -149,9 +176,9 @@ TEST(MemReader, SecondRunAfterOneWriteFindsNoMessage) {
     EXPECT_FALSE(object_exists());
 }
 
-// Another user's object: one we may not open (0600) is reported at the open; one we may open
-// but whose name we may not remove (0666, in the sticky /dev/shm) is printed first, then the
-// failed removal is reported. Either way the report names the check, then aborts, and the
+// Another user's object: one we may not open (0600) is reported at the open; one we may read
+// but whose name we may not remove (0644, 0666, in the sticky /dev/shm) is printed first, then
+// the failed removal is reported. Either way the report names the check, then aborts, and the
 // object (not ours to remove) is left as it was.
 TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the reader as the user nobody";
@@ -164,6 +191,7 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
     const std::string text = "for root only";
     const Case cases[] = {
         {0600, "", "shared memory is not opened \n", "Permission denied"},
+        {0644, printed(text), "unlink failed \n", "Permission denied"},
         {0666, printed(text), "unlink failed \n", "Permission denied"},
     };
     for (const Case& c : cases) {
@@ -182,35 +210,129 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
     }
 }
 
-// A writer that comes while the reader reads finds the name gone and makes a new object: the
-// reader neither reads nor removes it (with it the newer message, unread), and the next run
-// reads it.
-TEST(MemReader, AMessageWrittenWhileItReadsIsLeftForTheNextRun) {
+// Whether process `pid` waits for a lock, as /proc/locks shows it ("-> FLOCK ... <pid> ...").
+bool waits_for_lock(pid_t pid) {
+    const std::string wanted = " " + std::to_string(pid) + " ";
+    for (int tries = 0; tries < 1000;
+         ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        std::ifstream locks("/proc/locks");
+        for (std::string line; std::getline(locks, line);)
+            if (line.find("-> FLOCK") != std::string::npos &&
+                line.find(wanted) != std::string::npos)
+                return true;
+    }
+    return false;
+}
+
+// Root reads and removes another user's message. Where fs.protected_regular is set (Debian's
+// default), an open that may create refuses another user's file in the sticky /dev/shm, even
+// to root; the reader only opens what is there, for reading.
+TEST(MemReader, RootReadsAndRemovesAnotherUsersMessage) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to read the object of the user nobody";
+    CleanObject clean;
+    write_object("from nobody" + std::string(1, '\0'), 0644);
+    ASSERT_EQ(::chown("/dev/shm/shared", 65534, 65534), 0) << std::strerror(errno);
+    const Result r = run_reader();
+    EXPECT_EQ(r.out, printed("from nobody"));
+    EXPECT_TRUE(exited_with(r.status, 0)) << describe_status(r.status) << r.err;
+    EXPECT_FALSE(object_exists());
+}
+
+// The hand-over with the real writer, each side stopped in turn while it holds the object's
+// lock and the other waiting for it: a writer that comes while the reader reads finds the name
+// gone and makes a new object for the next run; a reader that comes while the writer writes
+// reads the whole message. Nothing is lost either way.
+TEST(MemReader, AWriterAndTheReaderThatOverlapLoseNothing) {
+    const std::string second = "second" + std::string(1, '\0');
+    {
+        SCOPED_TRACE("the writer comes while the reader reads");
+        CleanObject clean;
+        write_object("first" + std::string(1, '\0'));
+        Child reader = spawn_stopped(MEMREADER_PATH);
+        Child writer = osf::test::spawn({SHMWRITER_PATH, "second"});
+        EXPECT_TRUE(waits_for_lock(writer.pid));
+        reader.resume();
+        const Result r = finish(reader);
+        EXPECT_EQ(r.out, printed("first"));
+        EXPECT_TRUE(exited_with(r.status, 0)) << describe_status(r.status) << r.err;
+        EXPECT_TRUE(exited_with(writer.wait(), 0)) << describe_status(writer.status);
+        EXPECT_EQ(object_bytes(), second);
+    }
+    {
+        SCOPED_TRACE("the reader comes while the writer writes");
+        CleanObject clean;
+        Child writer = spawn_stopped(SHMWRITER_PATH, "", "second");
+        Child reader = osf::test::spawn({MEMREADER_PATH});
+        EXPECT_TRUE(waits_for_lock(reader.pid));
+        writer.resume();
+        EXPECT_TRUE(exited_with(writer.wait(), 0)) << describe_status(writer.status);
+        const Result r = finish(reader);
+        EXPECT_EQ(r.out, printed("second"));
+        EXPECT_TRUE(exited_with(r.status, 0)) << describe_status(r.status) << r.err;
+        EXPECT_FALSE(object_exists());
+    }
+}
+
+// A message that cannot be written out (a full device, a closed standard output) is reported
+// and stays for the next run; if a newer object took the name meanwhile, this one is lost.
+TEST(MemReader, AMessageThatCannotBeWrittenOutIsKept) {
     struct Case {
-        const char* name;
-        bool object_at_start;
-        std::string out;
+        const char* redirect;
+        bool replaced;
         std::string err;
-        int status;
+    };
+    const std::string unwritten = "memreader: the message could not be written out (";
+    const std::string stays = ": it stays in \"/shared\" for the next run\n";
+    const Case cases[] = {
+        {">/dev/full", false, unwritten + "No space left on device)" + stays},
+        {">&-", false, unwritten + "Bad file descriptor)" + stays},
+        {">/dev/full", true,
+         unwritten + "No space left on device), and a newer one holds \"/shared\": this one is "
+                     "lost\n"},
+    };
+    const std::string kept = "keep me" + std::string(1, '\0');
+    const std::string newer = "newer" + std::string(1, '\0');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.redirect) + (c.replaced ? ", the name taken meanwhile" : ""));
+        CleanObject clean;
+        write_object(kept);
+        const Result r = run_reader_interrupted(
+            [&] {
+                if (!c.replaced) return;
+                ::shm_unlink(kName);
+                write_object(newer);
+            },
+            c.redirect);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
+        EXPECT_EQ(object_bytes(), c.replaced ? newer : kept);
+    }
+}
+
+// Something other than a shared-memory object named "/shared" is not ours: it is reported and
+// left as it is, neither opened nor removed.
+TEST(MemReader, SomethingElseNamedSharedIsLeftAlone) {
+    struct Case {
+        const char* kind;
+        int (*make)(const char* path);
     };
     const Case cases[] = {
-        {"a message there at start", true, printed("first"), "", 0},
-        {"no object at start: the reader's own empty one", false, "", kEmpty, 1},
+        {"a FIFO", [](const char* path) { return ::mkfifo(path, 0666); }},
+        {"a directory", [](const char* path) { return ::mkdir(path, 0777); }},
+        {"a symbolic link", [](const char* path) { return ::symlink("/dev/null", path); }},
     };
-    const std::string second = "second" + std::string(1, '\0');
+    const char* path = "/dev/shm/shared";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.kind);
         CleanObject clean;
-        if (c.object_at_start) write_object("first" + std::string(1, '\0'));
-        const Result r = run_reader_interrupted([&] { write_object(second); });
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, c.err);
-        EXPECT_TRUE(exited_with(r.status, c.status)) << describe_status(r.status);
-        EXPECT_EQ(object_bytes(), second);
-
-        const Result next = run_reader();
-        EXPECT_EQ(next.out, printed("second"));
-        EXPECT_TRUE(exited_with(next.status, 0)) << describe_status(next.status);
+        ASSERT_EQ(c.make(path), 0) << std::strerror(errno);
+        const Result r = run_reader();
+        EXPECT_EQ(r.err, std::string("memreader: \"/shared\" is ") + c.kind +
+                             ", not a shared-memory object: left alone\n");
+        EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
+        struct stat left {};
+        EXPECT_EQ(::lstat(path, &left), 0) << "it was removed";
+        std::remove(path);
     }
 }
 
@@ -243,14 +365,16 @@ TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
     }
 }
 
-// On a terminal, control characters of the message show visibly; UTF-8 text passes.
+// On a terminal, control characters of the message (C0, DEL, C1 lone or in UTF-8) show
+// visibly; UTF-8 text passes.
 TEST(MemReader, ControlCharactersShowVisiblyOnATerminal) {
     CleanObject clean;
-    write_object("\x1b]0;owned\x07\x1b[2J\r\x7f caf\xc3\xa9" + std::string(1, '\0'));
+    write_object("\x1b]0;owned\x07\x1b[2J\r\x7f caf\xc3\xa9\x9b\xc2\x9b" + std::string(1, '\0'));
     osf::test::SpawnOptions terminal;
     terminal.pty = true;
     Child reader = osf::test::spawn({MEMREADER_PATH}, terminal);
-    EXPECT_EQ(reader.read_to_eof(reader.out), printed("^[]0;owned^G^[[2J^M^? caf\xc3\xa9"));
+    EXPECT_EQ(reader.read_to_eof(reader.out),
+              printed("^[]0;owned^G^[[2J^M^? caf\xc3\xa9M-^[M-BM-^["));
     EXPECT_TRUE(exited_with(reader.wait(), 0)) << describe_status(reader.status);
 }
 
