@@ -19,16 +19,18 @@ apt_run() {
     log=$1
     shift
     for attempt in 1 2 3 4 5 6; do
-        rc=0
-        "$@" >"$log" 2>&1 || rc=$?
-        cat "$log"
-        [ $rc -ne 0 ] || return 0
+        rm -f "$log.status"
+        { "$@" 2>&1 || echo $? >"$log.status"; } | tee "$log"
+        rc=$(cat "$log.status" 2>/dev/null || echo 0)
+        # (apt-get update says that an index could not be fetched, yet exits 0.)
         if ! grep -Eq 'Could not get lock|Unable to lock|Failed to fetch|Unable to fetch|Temporary failure|Could not connect|Could not resolve|Connection (failed|timed out|reset)|Hash Sum mismatch|File has unexpected size' "$log"; then
-            return $rc
+            return "$rc"
         fi
+        [ "$attempt" -lt 6 ] || break
         echo "deps: apt-get failed for a temporary cause (attempt $attempt); retrying" >&2
         sleep 10
     done
+    echo "deps: apt-get failed 6 times, each for a temporary cause (above): try again later" >&2
     return 1
 }
 
@@ -49,7 +51,7 @@ install() {
     fi
     echo "deps: installing:$missing"
     export DEBIAN_FRONTEND=noninteractive LC_ALL=C
-    [ -n "${log:-}" ] || { log=$(mktemp /tmp/osfacets-deps-XXXXXX) && trap 'rm -f "$log"' EXIT; }
+    [ -n "${log:-}" ] || { log=$(mktemp /tmp/osfacets-deps-XXXXXX) && trap 'rm -f "$log" "$log.status"' EXIT; }
     lock="-o DPkg::Lock::Timeout=120"
     # shellcheck disable=SC2086
     apt_run "$log" apt-get $lock update -qq || exit 1
