@@ -117,7 +117,9 @@ lint: deps
 	@JOBS=$(JOBS) bash cmake/lint.sh
 
 # make check on a fresh root of the Debian release RELEASE (its own make deps installs the rest).
-check-on: deps
+check-on:
+	@[ -n "$(RELEASE)" ] || { echo "make check-on: name a Debian release: make check-on RELEASE=trixie" >&2; exit 2; }
+	@$(MAKE) deps
 	@bash cmake/check-on.sh "$(RELEASE)" check
 
 clean:

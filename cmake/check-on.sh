@@ -54,6 +54,7 @@ debootstrap --variant=minbase --include=make,git,ca-certificates "$release" "$ro
     >"$root.debootstrap.log" 2>&1 || {
     echo "check-on: debootstrap $release failed; its log: $root.debootstrap.log" >&2
     tail -5 "$root.debootstrap.log" >&2
+    remove_root
     exit 1
 }
 rm -f "$root.debootstrap.log"
