@@ -10,6 +10,8 @@
 #   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64)
 #   make lint      clang-tidy, cppcheck and clang-format over user space, shellcheck over the
 #                  scripts, checkpatch.pl over the modules
+#   make check-on RELEASE=trixie   make check inside a fresh root of that Debian release
+#                  (debootstrap, chroot in a private mount namespace; cmake/check-on.sh)
 #
 # I386=emulated (make check I386=emulated) runs every i386 program of check, tour,
 # check-sanitize or bench through qemu-user-static, even on a host whose kernel runs them
@@ -30,6 +32,7 @@ endif
 KERNEL ?= 686
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
+.PHONY: check-on
 .PHONY: clean run-check run-tour run-bench run-sanitize
 
 all: build
@@ -112,6 +115,12 @@ vm:
 
 lint: deps
 	@JOBS=$(JOBS) bash cmake/lint.sh
+
+# make check on a fresh root of the Debian release RELEASE (its own make deps installs the rest).
+check-on:
+	@[ -n "$(RELEASE)" ] || { echo "make check-on: name a Debian release: make check-on RELEASE=trixie" >&2; exit 2; }
+	@$(MAKE) deps
+	@bash cmake/check-on.sh "$(RELEASE)" check
 
 clean:
 	rm -rf build

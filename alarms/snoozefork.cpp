@@ -68,7 +68,7 @@ void* thread_start(void*) {
 
 int main() {
     // Ended children are reaped by the kernel instead of staying zombies.
-    struct sigaction reap {};
+    struct sigaction reap = {};
     reap.sa_handler = SIG_DFL;
     reap.sa_flags = SA_NOCLDWAIT;
     sigemptyset(&reap.sa_mask);

@@ -9,7 +9,34 @@
 set -eu
 here=$(dirname "$0")
 
-# install PACKAGE...: installs those of the packages that are not installed yet.
+# This host's release, for the messages ("Debian GNU/Linux 13 (trixie)").
+release=$(sed -n 's/^PRETTY_NAME=//p' /etc/os-release 2>/dev/null | tr -d '"')
+[ -n "$release" ] || release="this host's release"
+
+# apt_run LOG COMMAND...: runs an apt command, its output kept in LOG as well, retrying only a
+# temporary failure (the package lock held too long, the network). Any other failure is final.
+apt_run() {
+    log=$1
+    shift
+    for attempt in 1 2 3 4 5 6; do
+        rm -f "$log.status"
+        { "$@" 2>&1 || echo $? >"$log.status"; } | tee "$log"
+        rc=$(cat "$log.status" 2>/dev/null || echo 0)
+        # (apt-get update says that an index could not be fetched, yet exits 0.)
+        if ! grep -Eq 'Could not get lock|Unable to lock|Failed to fetch|Unable to fetch|Temporary failure|Could not connect|Could not resolve|Connection (failed|timed out|reset)|Hash Sum mismatch|File has unexpected size' "$log"; then
+            return "$rc"
+        fi
+        [ "$attempt" -lt 6 ] || break
+        echo "deps: apt-get failed for a temporary cause (attempt $attempt); retrying" >&2
+        sleep 10
+    done
+    echo "deps: apt-get failed 6 times, each for a temporary cause (above): try again later" >&2
+    return 1
+}
+
+# install PACKAGE...: installs those of the packages that are not installed yet. A package
+# that this release's archive lacks stops it at once, and so does a package whose install
+# would remove one of the host's: apt never removes anything here (--no-remove).
 install() {
     missing=""
     for pkg in "$@"; do
@@ -23,18 +50,34 @@ install() {
         exit 1
     fi
     echo "deps: installing:$missing"
-    export DEBIAN_FRONTEND=noninteractive
-    # Another apt run may hold the package lock for a while: wait for it rather than fail.
-    for attempt in 1 2 3 4 5 6 7 8 9 10; do
-        # shellcheck disable=SC2086
-        if apt-get -o DPkg::Lock::Timeout=120 update -qq &&
-            apt-get -o DPkg::Lock::Timeout=120 install -y -qq --no-install-recommends $missing; then
-            return 0
-        fi
-        echo "deps: apt-get failed (attempt $attempt); retrying" >&2
-        sleep 10
+    export DEBIAN_FRONTEND=noninteractive LC_ALL=C
+    [ -n "${log:-}" ] || { log=$(mktemp /tmp/osfacets-deps-XXXXXX) && trap 'rm -f "$log" "$log.status"' EXIT; }
+    lock="-o DPkg::Lock::Timeout=120"
+    # shellcheck disable=SC2086
+    apt_run "$log" apt-get $lock update -qq || exit 1
+    absent=""
+    for pkg in $missing; do
+        candidate=$(apt-cache policy "$pkg" 2>/dev/null | sed -n 's/^ *Candidate: //p')
+        case $candidate in "" | "(none)") absent="$absent $pkg" ;; esac
     done
-    exit 1
+    if [ -n "$absent" ]; then
+        echo "deps: $release has no package:$absent (apt-cache policy" \
+            "finds no candidate in this host's apt sources)" >&2
+        exit 1
+    fi
+    # shellcheck disable=SC2086
+    removed=$(apt-get $lock install -s -qq --no-install-recommends $missing 2>/dev/null |
+        sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ')
+    if [ -n "$removed" ]; then
+        echo "deps: installing$missing would remove these packages of this host: ${removed% }." \
+            "Nothing was changed. Your choice: remove them yourself (apt-get remove" \
+            "${removed% }) and run make deps again, or keep them and do without this project's" \
+            "build and tests." >&2
+        exit 1
+    fi
+    # shellcheck disable=SC2086
+    apt_run "$log" apt-get $lock install -y -qq --no-remove --no-install-recommends $missing ||
+        exit 1
 }
 
 wanted=$(cat "$here"/deps/*.list | sed -e 's/#.*//' | tr -s ' \t' '\n' | grep -v '^$' | sort -u)

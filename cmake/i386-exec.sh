@@ -5,7 +5,8 @@
 # for the 32-bit kernels need one of the two.
 #
 #   sh cmake/i386-exec.sh probe     prints native, emulated (through a binfmt_misc entry),
-#                                   none (exec format error) or unbuildable (no gcc -m32)
+#                                   none (exec format error), unbuildable (no gcc -m32), or
+#                                   failed (any other cause, which it names on stderr)
 #   sh cmake/i386-exec.sh setup     for `make deps`: where the host runs no i386 program,
 #                                   registers the emulator (root only); elsewhere changes nothing
 #   sh cmake/i386-exec.sh require   stops with the cause and the remedy unless i386 programs run
@@ -21,6 +22,7 @@ set -eu
 binfmt=/proc/sys/fs/binfmt_misc
 entry=osfacets-i386
 qemu=/usr/bin/qemu-i386-static
+build=$(cd "$(dirname "$0")/.." && pwd)/build
 undo="echo -1 > $binfmt/$entry"
 # The ELF header of an i386 executable (class 32, little-endian, version 1, type EXEC or DYN,
 # machine 3) and the bits of it that must match, as binfmt_misc takes them; F: the emulator is
@@ -43,19 +45,45 @@ claimed() {
     return 1
 }
 
+# probe: builds a small i386 program in the build tree (not /tmp, which may be mounted
+# noexec) and starts it through execv, which tells "exec format error" from every other cause.
 probe() {
-    dir=$(mktemp -d /tmp/osfacets-i386-XXXXXX)
+    mkdir -p "$build"
+    dir=$(mktemp -d "$build/i386-probe-XXXXXX")
     printf 'int main(void) { return 7; }\n' >"$dir/probe.c"
+    # The starter (this host's own architecture): execv, which unlike execvp never hands a file
+    # it cannot execute to a shell, then the cause of a failure by its errno name.
+    cat >"$dir/start.c" <<'EOF'
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+int main(int argc, char **argv) {
+    (void)argc;
+    execv(argv[1], argv + 1);
+    printf("%s\n", errno == ENOEXEC ? "ENOEXEC" : strerror(errno));
+    return 127;
+}
+EOF
     if ! gcc -m32 -o "$dir/probe" "$dir/probe.c" 2>/dev/null; then
         rm -rf "$dir"
         echo unbuildable
         return
     fi
+    if ! gcc -o "$dir/start" "$dir/start.c" 2>/dev/null; then
+        rm -rf "$dir"
+        echo "i386: gcc cannot build a program for this host" >&2
+        echo failed
+        return
+    fi
     rc=0
-    "$dir/probe" 2>/dev/null || rc=$?
+    out=$("$dir/start" "$dir/probe" 2>&1) || rc=$?
     rm -rf "$dir"
-    if [ $rc -ne 7 ]; then
+    if [ $rc -eq 127 ] && [ "$out" = ENOEXEC ]; then
         echo none
+    elif [ $rc -ne 7 ]; then
+        echo "i386: the i386 probe program in $build did not run: ${out:-status $rc}" >&2
+        echo failed
     elif claimed; then
         echo emulated
     else
@@ -100,6 +128,7 @@ setup() {
             echo "deps: gcc -m32 cannot build an i386 program (is g++-multilib installed?)" >&2
             return 1
             ;;
+        failed) return 1 ;;
     esac
     if [ "$(id -u)" -ne 0 ]; then
         cannot_run deps "Run make deps as root: it installs Debian's qemu-user-static and" \

@@ -6,9 +6,14 @@
 set -eu
 source=$1
 output=$2
+# scdoc marks a paragraph with .P or, in other releases, .PP: the same macro in man(7), taken
+# here as .P.
 scdoc <"$source" | awk '
-    { line[NR] = $0 }
+    { line[NR] = ($0 == ".PP" || $0 == ".LP") ? ".P" : $0 }
     END {
+        # A page with a table asks man(1) for tbl on its first line.
+        for (i = 1; i <= NR; i++)
+            if (line[i] == ".TS") { print "\x27\\\" t"; break }
         # A paragraph mark just before the end of an indented item belongs after it.
         for (i = 1; i < NR; i++)
             if (line[i] == ".P" && line[i + 1] == ".RE") { line[i] = ".RE"; line[i + 1] = ".P" }

@@ -7,11 +7,11 @@ set -uo pipefail
 object=$1 headers=$2 host=$3
 fail=0
 
-kind=$(file -b "$object")
-case "$kind" in
-    "ELF 32-bit LSB relocatable, Intel 80386"*) ;;
-    *) echo "FAIL: $object is '$kind'"; fail=1 ;;
-esac
+kind=$(sh "$(dirname "$0")/../tests/elf-kind.sh" "$object")
+if [ "$kind" != "ELF32 i386 REL" ]; then
+    echo "FAIL: $object is '$kind', expected 'ELF32 i386 REL'"
+    fail=1
+fi
 
 expected="c_p c_temp cir_del_beg cir_del_end cir_del_pos cir_ins_beg cir_ins_end cir_ins_pos cir_search cir_sll_display end ringmenu size"
 # The compiler's i386 PC thunks are hidden helpers that every PIC object carries.

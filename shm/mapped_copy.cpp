@@ -16,10 +16,10 @@ void on_fault(int /*signal*/) { siglongjmp(fault_exit, 1); }
 }  // namespace
 
 bool copy_from_mapping(char* to, const void* mapped, std::size_t length) noexcept {
-    struct sigaction catching {};
+    struct sigaction catching = {};
     catching.sa_handler = on_fault;
     sigemptyset(&catching.sa_mask);
-    struct sigaction previous {};
+    struct sigaction previous = {};
     sigaction(SIGBUS, &catching, &previous);
     // Nothing set after this point is read after the jump back, so no local needs `volatile`.
     if (sigsetjmp(fault_exit, 1) != 0) {

@@ -14,6 +14,7 @@
 set -uo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
+elf_kind=$here/../elf-kind.sh
 root=$(cd "$here/../.." && pwd)
 scratch=$(mktemp -d /tmp/osfacets-calc-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
@@ -43,10 +44,7 @@ expect_equal "lib/libcalc.so.1 links to" "$(readlink "$P/lib/libcalc.so.1" || tr
 expect_equal "lib/libcalc.so resolves to" \
     "$(basename "$(readlink -f "$P/lib/libcalc.so" || true)")" libcalc.so.1.0.0
 lib=$P/lib/libcalc.so.1.0.0
-case "$(file -b "$lib")" in
-    "ELF 32-bit LSB shared object, Intel 80386"*) ok "libcalc is an i386 shared object" ;;
-    *) bad "libcalc is '$(file -b "$lib")'" ;;
-esac
+expect_equal "libcalc's ELF class, machine and type" "$(sh "$elf_kind" "$lib")" "ELF32 i386 DYN"
 expect_equal "SONAME" "$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')" libcalc.so.1
 needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
 case "$needed" in
@@ -61,10 +59,7 @@ for entry in "addmul:mul sum " "subdiv:dif divi " "numcheck:numcheck "; do
     unit=${entry%%:*}
     obj=$P/lib/osfacets/$unit.o
     if [ ! -f "$obj" ]; then bad "lib/osfacets/$unit.o is missing"; continue; fi
-    case "$(file -b "$obj")" in
-        "ELF 32-bit LSB relocatable, Intel 80386"*) ok "$unit.o is an i386 relocatable object" ;;
-        *) bad "$unit.o is '$(file -b "$obj")'" ;;
-    esac
+    expect_equal "$unit.o's ELF class, machine and type" "$(sh "$elf_kind" "$obj")" "ELF32 i386 REL"
     expect_equal "$unit.o global definitions" \
         "$(nm -g --defined-only "$obj" | awk '{print $NF}' | sort | tr '\n' ' ')" "${entry#*:}"
     cxx=$(nm -u "$obj" | awk '{print $NF}' | grep -E '^(_Z|__cxa|__gxx|_Unwind|__dynamic_cast)' || true)

@@ -10,6 +10,7 @@
 set -uo pipefail  # not -e: a failed check is counted and the others still run
 build=$1
 kernel_dir=$2
+elf_kind=$(dirname "$0")/../elf-kind.sh
 shift 2
 prefix=$(mktemp -d /tmp/osfacets-modules-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
@@ -43,14 +44,14 @@ no_hook_text() { ! grep -qaE 'fail_at|flags_only' "$1"; }
 for kernel in "$@"; do
     # shellcheck source=/dev/null
     . "$kernel_dir/$kernel/kernel.env"
-    kind='ELF 32-bit LSB relocatable, Intel 80386'
-    [ "$ARCH" = x86_64 ] && kind='ELF 64-bit LSB relocatable, x86-64'
+    kind='ELF32 i386 REL'
+    [ "$ARCH" = x86_64 ] && kind='ELF64 x86-64 REL'
     dest=lib/osfacets/modules/$kernel
     [ "$kernel" = 686 ] && dest=lib/osfacets/modules
     for module in tasklister dirscan; do
         ko=$prefix/$dest/$module.ko
         check "$kernel: $module.ko installed in $dest/" test -f "$ko" || continue
-        check "$kernel: $module.ko is a $kind" grep -q "^$kind" <<<"$(file -b "$ko")"
+        check "$kernel: $module.ko: $kind" test "$(sh "$elf_kind" "$ko")" = "$kind"
         info=$(modinfo "$ko")
         for line in "name=$module" "license=Dual BSD/GPL" "parmtype=devname:charp"; do
             check "$kernel: $module.ko: $line" grep -qxF "$line" <<<"$info"

@@ -20,7 +20,7 @@ tour_type build "export PKG_CONFIG_PATH=P/lib/pkgconfig"
 tour_type build "pkg-config --cflags --libs calc"
 tour_wait build "-lcalc"
 # shellcheck disable=SC2016  # typed at the terminal's shell, which expands it
-tour_type build 'gcc -m32 -o calc_client calc_client.c P/lib/osfacets/numcheck.o $(pkg-config --cflags --libs calc) && file calc_client | cut -d, -f1-2'
+tour_type build 'gcc -m32 -o calc_client calc_client.c P/lib/osfacets/numcheck.o $(pkg-config --cflags --libs calc) && readelf -h calc_client | grep -E "Class|Machine"'
 tour_wait build "Intel 80386" 30
 tour_type build "readelf -d calc_client | grep NEEDED"
 tour_wait build "[libcalc.so.1]"

@@ -1,0 +1,90 @@
+#!/bin/bash
+# check-on.sh RELEASE [TARGET]: `make TARGET` (check by default) on a fresh Debian RELEASE
+# (trixie, bookworm, ...), for `make check-on RELEASE=...`. debootstrap makes a minimal root of
+# that release in build/check-on/RELEASE (the variant minbase, with make, git and the CA
+# certificates: what a newcomer's fresh machine has), a clone of this repository's current
+# commit goes into it, and `make TARGET` runs there as root, so that its own `make deps`
+# installs everything else from that release's archive. Uncommitted changes are not in it.
+#
+# The root is entered with chroot inside a private mount namespace: /proc, /sys, /dev and a
+# /dev/shm of its own are mounted there and nowhere else, so they vanish with the run and
+# nothing stays mounted under the tree. The run keeps the host's network (apt, debootstrap).
+# The root is made afresh each time; it is removed after a run that passes, and left for a
+# look after one that fails.
+set -euo pipefail
+release=${1:-}
+target=${2:-check}
+mirror=${MIRROR:-http://deb.debian.org/debian}
+if ! [[ $release =~ ^[a-z][a-z0-9-]*$ ]]; then
+    echo "check-on: RELEASE='$release'? name a Debian release: make check-on RELEASE=trixie" >&2
+    exit 2
+fi
+if [ "$(id -u)" -ne 0 ]; then
+    echo "check-on: only root can make and enter a root of $release (debootstrap, chroot)" >&2
+    exit 1
+fi
+command -v debootstrap >/dev/null || {
+    echo "check-on: debootstrap is missing: run make deps" >&2
+    exit 1
+}
+repo=$(git rev-parse --show-toplevel)
+commit=$(git rev-parse HEAD)
+root=$repo/build/check-on/$release
+
+# mounted_under DIR: whether anything is mounted at DIR or below it in this namespace.
+mounted_under() {
+    findmnt -rn -o TARGET | awk -v dir="$1" '$0 == dir || index($0, dir "/") == 1 { found = 1 }
+        END { exit !found }'
+}
+# remove_root: removes the root, never while something is mounted in it (rm would go through).
+remove_root() {
+    if mounted_under "$root"; then
+        echo "check-on: something is mounted under $root; not removing it:" >&2
+        findmnt -rn -o TARGET | grep -F "$root" >&2
+        return 1
+    fi
+    rm -rf "$root"
+}
+
+remove_root
+mkdir -p "$root"
+echo "check-on: making a fresh $release root in $root (debootstrap, minbase)"
+start=$SECONDS
+debootstrap --variant=minbase --include=make,git,ca-certificates "$release" "$root" "$mirror" \
+    >"$root.debootstrap.log" 2>&1 || {
+    echo "check-on: debootstrap $release failed; its log: $root.debootstrap.log" >&2
+    tail -5 "$root.debootstrap.log" >&2
+    remove_root
+    exit 1
+}
+rm -f "$root.debootstrap.log"
+echo "check-on: root made in $((SECONDS - start)) s"
+git clone --quiet --no-hardlinks "$repo" "$root/src/osfacets"
+git -C "$root/src/osfacets" checkout --quiet --detach "$commit"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+
+echo "check-on: make $target in $release, at commit ${commit:0:12}"
+start=$SECONDS
+status=0
+# shellcheck disable=SC2016  # expanded by the inner shell
+unshare --mount --propagation private -- bash -c '
+    set -e
+    root=$1 target=$2
+    mount -t proc proc "$root/proc"
+    mount -t sysfs sysfs "$root/sys"
+    mount --rbind /dev "$root/dev"
+    mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
+    exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        bash -c "cd /src/osfacets && make $target"
+' check-on "$root" "$target" || status=$?
+echo "check-on: make $target in $release: $((SECONDS - start)) s, status $status"
+if mounted_under "$root"; then
+    echo "check-on: FAIL: mounts remain under $root" >&2
+    exit 1
+fi
+if [ $status -ne 0 ]; then
+    echo "check-on: the $release root is left for a look: $root (the next run replaces it)" >&2
+    exit $status
+fi
+remove_root
