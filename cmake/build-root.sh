@@ -19,6 +19,24 @@ mounted_under() {
         END { exit !found }'
 }
 
+# private_namespace COMMAND...: runs COMMAND in a mount namespace of its own whose mounts do not
+# propagate to this one. Where / is no mount point (in a chroot) its propagation cannot be
+# changed: there every mount in sight must already be private (as in a chroot entered from
+# `unshare --mount`), or nothing is run.
+private_namespace() {
+    if mountpoint -q /; then
+        unshare --mount --propagation private "$@"
+    elif findmnt -rn -o PROPAGATION >/dev/null 2>&1 &&
+        ! findmnt -rn -o PROPAGATION | grep -qvx private; then
+        unshare --mount --propagation unchanged "$@"
+    else
+        echo "kernel: this chroot's mounts are not all private (or /proc is not mounted), so" \
+            "mounts made for the build could reach the host; enter it from" \
+            "\`unshare --mount --propagation private\`" >&2
+        return 1
+    fi
+}
+
 make_root() {
     local root=$1 release=$2 wanted
     shift 2
@@ -31,7 +49,7 @@ make_root() {
     rm -rf "$root" "$root.new"
     mkdir -p "$root.new"
     echo "kernel: making a minimal Debian $release root for module builds in $root (once)"
-    if ! unshare --mount --propagation private debootstrap --variant=minbase \
+    if ! private_namespace debootstrap --variant=minbase \
         --keyring=/usr/share/keyrings/debian-archive-keyring.gpg \
         --include="$(echo "$wanted" | xargs | tr ' ' ,)" \
         "$release" "$root.new" http://deb.debian.org/debian >"$root.log" 2>&1; then
@@ -53,7 +71,7 @@ run_in_root() {
     done
     shift
     # shellcheck disable=SC2016  # expanded by the inner shell
-    unshare --mount --propagation private bash -euc '
+    private_namespace bash -euc '
         root=$1 count=$2
         shift 2
         for ((i = 0; i < count; i++)); do
