@@ -85,6 +85,11 @@ run_in_root() {
     ' build-root "$root" "${#dirs[@]}" "${dirs[@]}" "$@"
 }
 
+if [ "$(id -u)" != 0 ]; then
+    echo "kernel: a build root (debootstrap, chroot, mount namespaces) needs root: run make as" \
+        "root, or install the compiler the kernel was built with" >&2
+    exit 1
+fi
 case ${1:-} in
     make) make_root "${2:?}" "${3:?}" "${@:4}" ;;
     run) run_in_root "${2:?}" "${@:3}" ;;

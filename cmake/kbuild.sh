@@ -10,6 +10,7 @@ out=$2
 shift 2
 modules=$(cd "$(dirname "$0")/../modules" && pwd)
 mkdir -p "$out"
+cd "$modules"  # a folder that is there inside the build root too
 build=(make -C "$modules" KDIR="$KDIR" OUT="$out" CC="$KERNEL_CC" "$@")
 if [ -z "${BUILD_ROOT:-}" ]; then
     MAKEFLAGS='' exec "${build[@]}"
