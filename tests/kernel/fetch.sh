@@ -123,7 +123,7 @@ resolve() {
     release=${image#linux-image-}
     release=${release%-unsigned}
     # From 7.x the image package only depends on linux-binary-RELEASE, which holds the kernel
-    # under usr/lib/modules/RELEASE/; before, the image package holds it under boot/.
+    # under usr/lib/modules/RELEASE/; in older series the image package holds it under boot/.
     # shellcheck disable=SC2046
     depends=$(apt-cache $(opts "$suite") depends "$image:$arch" 2>/dev/null)
     if grep -q "Depends: linux-binary-$release\$" <<<"$depends"; then
