@@ -6,7 +6,8 @@
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
-#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12]   a root shell in a test kernel, under QEMU
+#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12|amd64-backports]   a root shell in a test
+#                  kernel (tests/kernel/kernels.list), under QEMU
 #   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64)
 #   make lint      clang-tidy, cppcheck and clang-format over user space, shellcheck over the
 #                  scripts, checkpatch.pl over the modules
@@ -28,8 +29,9 @@ ifeq ($(I386),emulated)
 else ifneq ($(I386),)
   $(error I386=$(I386): the only choice is I386=emulated)
 endif
-# make vm's kernel: Debian 12's 686 (the default), 686-pae or amd64, or amd64-6.12 (backports).
+# make vm's kernel: Debian 12's 686 (the default), or any other of tests/kernel/kernels.list.
 KERNEL ?= 686
+KERNELS := $(shell awk '!/^\#/ && NF { print $$1 }' tests/kernel/kernels.list)
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
 .PHONY: check-on
@@ -66,10 +68,15 @@ check-sanitize: deps
 	@$(I386_RUN) $(MAKE) run-sanitize
 
 # The bodies of check, tour, bench and check-sanitize, run under $(I386_RUN).
+# Last, no mount may remain under the tree (the build roots are entered in mount namespaces of
+# their own): one left there would make `rm -rf build` reach into what it mounts.
 run-check: build
 	@status=0; \
 	 ctest --test-dir build/i386 $(CTEST_FLAGS) || status=1; \
 	 ctest --test-dir build/x86_64 $(CTEST_FLAGS) || status=1; \
+	 if findmnt -rn -o TARGET | awk -v d="$(CURDIR)/" 'index($$0, d) == 1 { print; found = 1 } \
+	     END { exit !found }'; then \
+	     echo "check: the mounts above remain under $(CURDIR)" >&2; status=1; fi; \
 	 exit $$status
 
 run-tour: build
@@ -107,8 +114,9 @@ install: build
 # Boots the test kernel KERNEL with both modules, ioctl_trigger and threads at hand and leaves
 # you at its root shell; Ctrl-D there leaves (the guest powers off).
 vm:
-	@case " 686 686-pae amd64 amd64-6.12 " in *" $(KERNEL) "*) ;; \
-	 *) echo "make vm: KERNEL=$(KERNEL)? choose 686, 686-pae, amd64 or amd64-6.12" >&2; exit 2 ;; esac
+	@case " $(KERNELS) " in *" $(KERNEL) "*) ;; \
+	 *) k="$(KERNELS)"; last=$${k##* }; k=$$(echo "$${k% *}" | sed 's/ /, /g'); \
+	    echo "make vm: KERNEL=$(KERNEL)? choose $$k or $$last" >&2; exit 2 ;; esac
 	@$(MAKE) build-i386
 	@bash tests/kernel/vm.sh build/kernel/$(KERNEL)/kernel.env \
 	     build/i386/tests/kernel/$(KERNEL)/initramfs.cpio.gz

@@ -7,8 +7,9 @@
 # installed into the system; DIR/VERSION is written last, so its presence means "done" and a
 # later run fetches nothing.
 #
-# apt works from a private state directory under DIR, as in tests/kernel/fetch.sh: no root, no
-# wait for the system's apt lock. The package sources are the system's own.
+# apt works from a private state directory under DIR with Debian 12's sources written out
+# (cmake/apt-private.sh, as in tests/kernel/fetch.sh): never the host's sources, no root, no
+# wait for the system's apt lock.
 set -eu
 
 dir=${1:?usage: fetch-checkpatch.sh DIR [KERNEL_DEBS_DIR]}
@@ -20,14 +21,11 @@ exec 9>"$dir/.lock"
 flock 9
 [ -f "$dir/VERSION" ] && exit 0
 
-mkdir -p "$dir/apt/state/lists/partial" "$dir/apt/cache/archives/partial" "$dir/deb"
-apt_opts="-q -o Dir::State=$dir/apt/state -o Dir::Cache=$dir/apt/cache
- -o APT::Sandbox::User=$(id -un) -o Acquire::Retries=3"
-
-echo "checkpatch: reading the package lists"
-# shellcheck disable=SC2086
-apt-get $apt_opts update >"$dir/apt/update.log" 2>&1 ||
-    echo "checkpatch: apt-get update reported errors ($dir/apt/update.log); going on with what it got"
+# shellcheck source=cmake/apt-private.sh
+. "$(dirname "$0")/apt-private.sh"
+mkdir -p "$dir/deb"
+apt_private_update "$dir/apt" bookworm checkpatch
+apt_opts=$(apt_private_opts "$dir/apt")
 
 package=linux-source-6.1
 # The headers' own version (e.g. 6.1.192-3), if their package is at hand.

@@ -43,7 +43,8 @@ TEST(KernelBoot, PagingLayoutAsBooted) {
     const std::map<std::string, std::string> booted = {{"686", "two-level"},
                                                        {"686-pae", "pae"},
                                                        {"amd64", "four-level"},
-                                                       {"amd64-6.12", "five-level"}};
+                                                       {"amd64-6.12", "five-level"},
+                                                       {"amd64-backports", "four-level"}};
     ASSERT_TRUE(booted.contains(kernel_name())) << "unknown test kernel '" << kernel_name() << "'";
     EXPECT_EQ(paging_layout(main_log()), booted.at(kernel_name()))
         << "kernel " << main_log().release << " on " << main_log().machine;

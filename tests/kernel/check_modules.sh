@@ -5,8 +5,8 @@
 # architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh) whose metadata names the module,
 # the licence, the devname parameter and the kernel release it was built for, and which carries
 # the frame's names. No installed module holds a test hook, while the test builds
-# (BUILD_DIR/modules/KERNEL/test/) do. Every check runs and each failure is reported; the exit
-# status is 1 if any failed.
+# (BUILD_DIR/modules/KERNEL/test/) do. The modules' sources are installed for DKMS (dkms.conf).
+# Every check runs and each failure is reported; the exit status is 1 if any failed.
 set -uo pipefail  # not -e: a failed check is counted and the others still run
 build=$1
 kernel_dir=$2
@@ -72,5 +72,18 @@ for kernel in "$@"; do
             parameters_are "$build/modules/$kernel/test/$module.ko" devname "${hooks[@]}"
     done
 done
+# The sources for DKMS: a dkms.conf of their own version that builds both modules and builds
+# them again for each new kernel, beside everything the Makefile builds them from.
+src=$(echo "$prefix"/src/osfacets-*)
+if check "dkms.conf installed in src/osfacets-VERSION/" test -f "$src/dkms.conf"; then
+    for line in "PACKAGE_VERSION=\"${src##*osfacets-}\"" 'BUILT_MODULE_NAME[0]="tasklister"' \
+        'BUILT_MODULE_NAME[1]="dirscan"' 'AUTOINSTALL="yes"'; do
+        check "dkms.conf: $line" grep -qxF "$line" "$src/dkms.conf"
+    done
+    for file in Makefile frame.c frame.h compat.h tasklister/Kbuild tasklister/proclist.c \
+        dirscan/Kbuild dirscan/pgdir.c; do
+        check "DKMS sources: $file" test -f "$src/$file"
+    done
+fi
 echo "check_modules: $checks checks, $failed failed"
 [ "$failed" -eq 0 ]

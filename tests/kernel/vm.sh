@@ -3,7 +3,7 @@
 # KVM, with the test guest's initramfs in its suite "vm" (guest/vm.sh): a root shell on the
 # serial console, which is this terminal, with both modules, ioctl_trigger and threads at
 # hand. Ctrl-D (or exit) at that shell powers the guest off and ends QEMU; Ctrl-A x ends QEMU
-# at once. Run by `make vm [KERNEL=686|686-pae|amd64|amd64-6.12]`.
+# at once. Run by `make vm [KERNEL=686|...]`, any kernel of kernels.list.
 set -euo pipefail
 kernel_env=$1
 initramfs=$2
