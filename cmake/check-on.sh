@@ -50,8 +50,10 @@ remove_root
 mkdir -p "$root"
 echo "check-on: making a fresh $release root in $root (debootstrap, minbase)"
 start=$SECONDS
-debootstrap --variant=minbase --include=make,git,ca-certificates "$release" "$root" "$mirror" \
-    >"$root.debootstrap.log" 2>&1 || {
+# debootstrap mounts /proc and /sys in the root while it works: in a namespace of its own, so
+# that no mount outlives it, however it ends.
+unshare --mount --propagation private -- debootstrap --variant=minbase \
+    --include=make,git,ca-certificates "$release" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 || {
     echo "check-on: debootstrap $release failed; its log: $root.debootstrap.log" >&2
     tail -5 "$root.debootstrap.log" >&2
     remove_root
