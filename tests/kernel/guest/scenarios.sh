@@ -123,11 +123,17 @@ devices dup
 run rmmod tasklister
 finish duplicate_devname_insmod
 
-# No devname, or an empty one: refused, nothing registered.
+# No devname, an empty one, one that is no file name, or one /dev already has: refused,
+# nothing registered.
 begin missing_devname
 registrations before
 run modload "$KO/tasklister.ko"
 run modload "$KO/dirscan.ko" devname=
+run modload "$KO/tasklister.ko" devname=.
+run modload "$KO/dirscan.ko" devname=..
+run modload "$KO/tasklister.ko" devname=a/b
+run modload "$KO/dirscan.ko" devname=null
+node /dev/null
 registrations after
 finish missing_devname
 
