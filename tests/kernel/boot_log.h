@@ -20,6 +20,9 @@ inline std::string kernel_name() {
     return name ? name : "";
 }
 
+// One of the debugging kernels (tests/kernel/debug), which run the suite "debug".
+inline bool is_debugging_kernel() { return kernel_name().starts_with("debug-"); }
+
 inline std::string main_log_path() {
     return std::string(KERNEL_TEST_DIR) + "/" + kernel_name() + "/boot-main.log";
 }

@@ -15,8 +15,6 @@
 namespace osf::kernel_test {
 namespace {
 
-bool is_debugging_kernel() { return kernel_name().starts_with("debug-"); }
-
 TEST(KernelBoot, GuestRanEveryScenarioAndFinished) {
     const GuestLog& log = main_log();
     ASSERT_FALSE(log.console.empty()) << "no console output in " << main_log_path();

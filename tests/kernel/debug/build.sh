@@ -52,8 +52,9 @@ src=$dir/debug-src/linux-source-6.1
 ) 8>"$dir/.debug-src.lock"
 
 start=$(date +%s)
+# A changed fragment rebuilds in the same folder: kbuild recompiles only what the changed
+# options touch.
 obj=$out/obj
-rm -rf "$obj"
 mkdir -p "$obj"
 kmake() { make -s -C "$src" O="$obj" ARCH="$arch" "$@"; }
 echo "debug kernel: configuring debug-$name (tinyconfig + ${fragments[*]##*/})"
