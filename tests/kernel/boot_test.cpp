@@ -5,6 +5,7 @@
 // loading an out-of-tree, unsigned module brings.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <string>
 #include <string_view>
@@ -81,10 +82,10 @@ TEST(KernelBoot, NoOopsBugWarningLockupOrStall) {
 // backtrace passes through a module (by name, or as a bare address: only our modules load in
 // the guest, and an unloaded module's frames have no name left) fails.
 struct KernelOwnLeak {
-    std::vector<std::string_view> frames;
-    const char* reason;
+    std::array<std::string_view, 3> frames;
+    std::string_view reason;
 };
-const KernelOwnLeak kernel_own_leaks[] = {
+constexpr KernelOwnLeak kernel_own_leaks[] = {
     {{"kstrdup", "__class_register", "__class_create"},
      "6.1's class registration, failing on a class name that is taken (duplicate_devname), "
      "frees the class but not the copy of its name it made"},
