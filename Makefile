@@ -6,9 +6,12 @@
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
-#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12|amd64-backports]   a root shell in a test
-#                  kernel (tests/kernel/kernels.list), under QEMU
-#   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64)
+#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12|amd64-backports|debug-686|debug-amd64]
+#                  a root shell in a test kernel (tests/kernel/kernels.list) or a
+#                  debugging kernel, under QEMU
+#   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64),
+#                  and the modules' kernel tests under the debugging kernels (KASAN, kmemleak,
+#                  lockdep, ...), which it builds once
 #   make lint      clang-tidy, cppcheck and clang-format over user space, shellcheck over the
 #                  scripts, checkpatch.pl over the modules
 #   make check-on RELEASE=trixie   make check inside a fresh root of that Debian release
@@ -29,9 +32,11 @@ ifeq ($(I386),emulated)
 else ifneq ($(I386),)
   $(error I386=$(I386): the only choice is I386=emulated)
 endif
-# make vm's kernel: Debian 12's 686 (the default), or any other of tests/kernel/kernels.list.
+# make vm's kernel: Debian 12's 686 (the default), any other of tests/kernel/kernels.list, or
+# a debugging kernel of check-sanitize, debug-686 or debug-amd64.
 KERNEL ?= 686
 KERNELS := $(shell awk '!/^\#/ && NF { print $$1 }' tests/kernel/kernels.list)
+VM_KERNELS := $(KERNELS) debug-686 debug-amd64
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
 .PHONY: check-on
@@ -72,7 +77,7 @@ check-sanitize: deps
 # their own): one left there would make `rm -rf build` reach into what it mounts.
 run-check: build
 	@status=0; \
-	 ctest --test-dir build/i386 $(CTEST_FLAGS) || status=1; \
+	 ctest --test-dir build/i386 $(CTEST_FLAGS) -LE debugkernel || status=1; \
 	 ctest --test-dir build/x86_64 $(CTEST_FLAGS) || status=1; \
 	 if findmnt -rn -o TARGET | awk -v d="$(CURDIR)/" 'index($$0, d) == 1 { print; found = 1 } \
 	     END { exit !found }'; then \
@@ -88,6 +93,8 @@ run-bench: build
 # The i386 tree's programs run with ASan+UBSan; under emulation without LeakSanitizer, which
 # stops the world with ptrace, which qemu-user does not offer. The x86-64 tree runs the same
 # sources with ASan+UBSan and LeakSanitizer on every host, so leak checking never depends on it.
+# The kernel side: the i386 tree builds the two debugging kernels (once) and the modules for
+# them, and boots each with every scenario (tests labelled debugkernel).
 run-sanitize:
 	@i386_env=; \
 	 if [ "$$(sh cmake/i386-exec.sh probe)" = emulated ]; then \
@@ -100,11 +107,14 @@ run-sanitize:
 	 cmake --preset x86_64-asan >/dev/null && \
 	 cmake --build --preset x86_64-asan -j $(JOBS) && \
 	 cmake --preset x86_64-tsan >/dev/null && \
-	 cmake --build --preset x86_64-tsan -j $(JOBS) || exit 1; \
+	 cmake --build --preset x86_64-tsan -j $(JOBS) && \
+	 $(MAKE) build-i386 && \
+	 cmake --build --preset i386 -j $(JOBS) --target debug_kernel_bed || exit 1; \
 	 status=0; \
 	 env $$i386_env ctest --test-dir build/i386-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
 	 ctest --test-dir build/x86_64-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
 	 ctest --test-dir build/x86_64-tsan $(CTEST_FLAGS) -L threaded || status=1; \
+	 ctest --test-dir build/i386 $(CTEST_FLAGS) -L debugkernel || status=1; \
 	 exit $$status
 
 install: build
@@ -114,10 +124,12 @@ install: build
 # Boots the test kernel KERNEL with both modules, ioctl_trigger and threads at hand and leaves
 # you at its root shell; Ctrl-D there leaves (the guest powers off).
 vm:
-	@case " $(KERNELS) " in *" $(KERNEL) "*) ;; \
-	 *) k="$(KERNELS)"; last=$${k##* }; k=$$(echo "$${k% *}" | sed 's/ /, /g'); \
+	@case " $(VM_KERNELS) " in *" $(KERNEL) "*) ;; \
+	 *) k="$(VM_KERNELS)"; last=$${k##* }; k=$$(echo "$${k% *}" | sed 's/ /, /g'); \
 	    echo "make vm: KERNEL=$(KERNEL)? choose $$k or $$last" >&2; exit 2 ;; esac
 	@$(MAKE) build-i386
+	@case $(KERNEL) in debug-*) cmake --build --preset i386 -j $(JOBS) \
+	     --target kernel_initramfs_$(KERNEL) ;; esac
 	@bash tests/kernel/vm.sh build/kernel/$(KERNEL)/kernel.env \
 	     build/i386/tests/kernel/$(KERNEL)/initramfs.cpio.gz
 

@@ -3,9 +3,11 @@
 # kernel headers do not ship scripts/checkpatch.pl, so this downloads Debian's linux-source-6.1
 # package with `apt-get download` (the same upstream version as the headers that
 # tests/kernel/fetch.sh unpacked, when the archive still offers it) and takes only
-# scripts/checkpatch.pl and the two data files it reads out of its tarball into DIR. Nothing is
-# installed into the system; DIR/VERSION is written last, so its presence means "done" and a
-# later run fetches nothing.
+# scripts/checkpatch.pl and the two data files it reads out of its tarball into DIR. The tarball
+# itself stays as DIR/linux-source-6.1.tar.xz, from which tests/kernel/debug/build.sh builds the
+# debugging kernels, so the source is downloaded once for both. Nothing is installed into the
+# system; DIR/VERSION is written last, so its presence means "done" and a later run fetches
+# nothing.
 #
 # apt works from a private state directory under DIR with Debian 12's sources written out
 # (cmake/apt-private.sh, as in tests/kernel/fetch.sh): never the host's sources, no root, no
@@ -19,7 +21,7 @@ dir=$(cd "$dir" && pwd)
 
 exec 9>"$dir/.lock"
 flock 9
-[ -f "$dir/VERSION" ] && exit 0
+[ -f "$dir/VERSION" ] && [ -f "$dir/linux-source-6.1.tar.xz" ] && exit 0
 
 # shellcheck source=cmake/apt-private.sh
 . "$(dirname "$0")/apt-private.sh"
@@ -59,8 +61,10 @@ top=$package
 rm -rf "$dir/src" "$dir/scripts"
 mkdir -p "$dir/src"
 dpkg-deb --fsys-tarfile "$dir"/deb/*.deb | tar -x -C "$dir/src" "./$tarball"
+rm -f "$dir/VERSION" "$dir/$package.tar.xz"
 tar -xJf "$dir/src/$tarball" -C "$dir" --strip-components=1 \
     "$top/scripts/checkpatch.pl" "$top/scripts/spelling.txt" "$top/scripts/const_structs.checkpatch"
+mv "$dir/src/$tarball" "$dir/$package.tar.xz"
 rm -rf "$dir/src" "$dir/deb"
 
 echo "$package $version" >"$dir/VERSION.tmp"

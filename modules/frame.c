@@ -16,6 +16,7 @@
 #include <linux/kernel.h>
 #include <linux/module.h>
 #include <linux/moduleparam.h>
+#include <linux/namei.h>
 #include <linux/slab.h>
 #include <linux/string.h>
 
@@ -73,9 +74,27 @@ static const struct file_operations fops = {
 	.compat_ioctl = myIoctl,
 };
 
+/* Whether /dev already has an entry of that name (with no /dev mounted, nothing has one). */
+static bool dev_has(const char *name)
+{
+	struct path path;
+	char *node = kasprintf(GFP_KERNEL, "/dev/%s", name);
+	int r;
+
+	if (!node)
+		return false;
+	r = kern_path(node, 0, &path);
+	kfree(node);
+	if (r)
+		return false;
+	path_put(&path);
+	return true;
+}
+
 static int __init myInit(void)
 {
 	int r;
+	int err = -ENODEV;
 
 	/* The region, the class and the node all need a name: without one, refuse to load. */
 	if (!devname || !*devname) {
@@ -85,6 +104,15 @@ static int __init myInit(void)
 	/* Nor one that cannot be the node's file name: the load would succeed with no node. */
 	if (strlen(devname) > NAME_MAX) {
 		pr_err("Device name too long: at most 255 bytes\n");
+		return -EINVAL;
+	}
+	/* "." and ".." name folders, and a "/" would put the node into a folder of /dev. */
+	if (!strcmp(devname, ".") || !strcmp(devname, "..")) {
+		pr_err("Device name invalid: . and .. name folders\n");
+		return -EINVAL;
+	}
+	if (strchr(devname, '/')) {
+		pr_err("Device name invalid: no / in a file name\n");
 		return -EINVAL;
 	}
 
@@ -101,13 +129,18 @@ static int __init myInit(void)
 		pr_info("cdev_alloc failed \n");
 		goto out_unregister_region;
 	}
-	/* cdev_init() gives the object a release that does not free it: kfree() is ours. */
-	cdev_init(my_cdev, &fops);
+	/*
+	 * The object belongs to its kobject, whose last reference frees it: ours (dropped by
+	 * cdev_del() or kobject_put()), or an open node's, or a release the kernel puts off. So
+	 * the module never frees it itself.
+	 */
+	my_cdev->ops = &fops;
 	my_cdev->owner = THIS_MODULE;
 	r = fault_at("cdev_add") ? -ENOMEM : cdev_add(my_cdev, mydev, 1);
 	if (r) {
 		pr_err("cdev_add failed \n");
-		goto out_free_cdev;
+		kobject_put(&my_cdev->kobj);
+		goto out_unregister_region;
 	}
 
 	mychar_class = fault_at("class_create") ? ERR_PTR(-ENOMEM) :
@@ -115,6 +148,16 @@ static int __init myInit(void)
 	if (IS_ERR(mychar_class)) {
 		pr_err("class_create() failed \n");
 		goto out_del_cdev;
+	}
+
+	/*
+	 * A name /dev already has would get no node of its own. Looked at only now, so that the
+	 * other module's class of the same name is still met as the class clash it is.
+	 */
+	if (dev_has(devname)) {
+		pr_err("Device name taken: /dev/%s exists\n", devname);
+		err = -EINVAL;
+		goto out_destroy_class;
 	}
 
 	mychar_device = fault_at("device_create") ? ERR_PTR(-ENOMEM) :
@@ -129,11 +172,9 @@ out_destroy_class:
 	class_destroy(mychar_class);
 out_del_cdev:
 	cdev_del(my_cdev);
-out_free_cdev:
-	kfree(my_cdev);
 out_unregister_region:
 	unregister_chrdev_region(mydev, 1);
-	return -ENODEV;
+	return err;
 }
 
 static void __exit myExit(void)
@@ -142,7 +183,6 @@ static void __exit myExit(void)
 	device_destroy(mychar_class, mydev);
 	class_destroy(mychar_class);
 	cdev_del(my_cdev);
-	kfree(my_cdev);
 	unregister_chrdev_region(mydev, 1);
 }
 

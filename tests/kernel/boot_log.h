@@ -20,6 +20,9 @@ inline std::string kernel_name() {
     return name ? name : "";
 }
 
+// One of the debugging kernels (tests/kernel/debug), which run the suite "debug".
+inline bool is_debugging_kernel() { return kernel_name().starts_with("debug-"); }
+
 inline std::string main_log_path() {
     return std::string(KERNEL_TEST_DIR) + "/" + kernel_name() + "/boot-main.log";
 }
@@ -34,21 +37,19 @@ inline bool is_64_bit(const GuestLog& log) { return log.machine == "x86_64"; }
 // The kernel lines that are the frame's own, plus the first line of each table (so a test
 // sees an ioctl it did not expect); the kernel's other messages are left out.
 inline std::vector<KernelLine> module_lines(const Section& section) {
-    static const std::set<std::string, std::less<>> texts = {
-        "Initializing character device",
-        "cdev_alloc failed ",
-        "cdev_add failed ",
-        "class_create() failed ",
-        "device_create() failed ",
-        "Open successful",
-        "File released",
-        "Exiting the character driver ",
-        "Device name missing: load with devname=<name>",
-        "Device name too long: at most 255 bytes",
-        "Open My_ioctl successful "};
+    static const std::set<std::string, std::less<>> texts = {"Initializing character device",
+                                                             "cdev_alloc failed ",
+                                                             "cdev_add failed ",
+                                                             "class_create() failed ",
+                                                             "device_create() failed ",
+                                                             "Open successful",
+                                                             "File released",
+                                                             "Exiting the character driver ",
+                                                             "Open My_ioctl successful "};
     std::vector<KernelLine> lines;
     for (const KernelLine& line : section.kernel)
-        if (texts.contains(line.text) || line.text.rfind("Major number allocated = ", 0) == 0 ||
+        if (texts.contains(line.text) || line.text.starts_with("Device name ") ||
+            line.text.rfind("Major number allocated = ", 0) == 0 ||
             line.text.rfind("Device number allocation failed: ", 0) == 0 ||
             line.text.rfind("count : ", 0) == 0)
             lines.push_back(line);

@@ -1,10 +1,15 @@
 // boot_test: the health of the main test boot as a whole: the guest ran to its end on the
-// paging layout it was booted for, the kernel logged no oops, BUG, warning, lockup or stall,
-// and the only taints are the ones loading an out-of-tree, unsigned module brings.
+// paging layout it was booted for, the kernel logged no oops, BUG, warning, lockup or stall
+// (on a debugging kernel: nor a KASAN, lockdep, RCU, sleep-in-atomic or object-debugging
+// report, nor a kmemleak report through the modules), and the only taints are the ones
+// loading an out-of-tree, unsigned module brings.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "boot_log.h"
 
@@ -34,6 +39,7 @@ TEST(KernelBoot, GuestRanEveryScenarioAndFinished) {
              {"alloc_chrdev_region", "cdev_alloc", "cdev_add", "class_create", "device_create"})
             names.push_back(std::string("fail_") + module + "_" + step);
     if (is_64_bit(log)) names.emplace_back("compat_caller");
+    if (is_debugging_kernel()) names.insert(names.end(), {"release_cycles", "kmemleak"});
     for (const std::string& name : names)
         EXPECT_NE(find_section(log, name), nullptr) << "no section " << name;
 }
@@ -44,17 +50,22 @@ TEST(KernelBoot, PagingLayoutAsBooted) {
                                                        {"686-pae", "pae"},
                                                        {"amd64", "four-level"},
                                                        {"amd64-6.12", "five-level"},
-                                                       {"amd64-backports", "four-level"}};
+                                                       {"amd64-backports", "four-level"},
+                                                       {"debug-686", "two-level"},
+                                                       {"debug-amd64", "four-level"}};
     ASSERT_TRUE(booted.contains(kernel_name())) << "unknown test kernel '" << kernel_name() << "'";
     EXPECT_EQ(paging_layout(main_log()), booted.at(kernel_name()))
         << "kernel " << main_log().release << " on " << main_log().machine;
 }
 
+// KASAN and the sleep-in-atomic check report as "BUG:", lockdep and RCU checks as "WARNING:";
+// the object debugger's reports start with "ODEBUG:".
 TEST(KernelBoot, NoOopsBugWarningLockupOrStall) {
     const GuestLog& log = main_log();
     const char* const markers[] = {"Oops",
                                    "BUG:",
                                    "WARNING:",
+                                   "ODEBUG:",
                                    "Kernel panic",
                                    "kernel BUG",
                                    "general protection fault",
@@ -68,6 +79,55 @@ TEST(KernelBoot, NoOopsBugWarningLockupOrStall) {
         for (const char* marker : markers)
             if (line.find(marker) != std::string::npos) found += "  " + line + "\n";
     EXPECT_TRUE(found.empty()) << "the kernel reported trouble:\n" << found << console_tail(log);
+}
+
+// kmemleak's reports that the kernel's own code makes and a module only provokes, each known
+// by functions its backtrace passes through, in that order. Every other report whose
+// backtrace passes through a module (by name, or as a bare address: only our modules load in
+// the guest, and an unloaded module's frames have no name left) fails.
+struct KernelOwnLeak {
+    std::array<std::string_view, 3> frames;
+    std::string_view reason;
+};
+constexpr KernelOwnLeak kernel_own_leaks[] = {
+    {{"kstrdup", "__class_register", "__class_create"},
+     "6.1's class registration, failing on a class name that is taken (duplicate_devname), "
+     "frees the class but not the copy of its name it made"},
+};
+
+bool matches(const std::vector<std::string>& backtrace, const KernelOwnLeak& own) {
+    std::size_t next = 0;
+    for (const std::string& frame : backtrace)
+        if (next < own.frames.size() &&
+            frame.find("] " + std::string(own.frames[next]) + "+") != std::string::npos)
+            ++next;
+    return next == own.frames.size();
+}
+
+TEST(KernelBoot, NoLeakThroughTheModules) {
+    if (!is_debugging_kernel()) GTEST_SKIP() << "kmemleak runs in the debugging kernels only";
+    OSF_SECTION(section, "kmemleak");
+    EXPECT_EQ(find_command(*section, "sh -c echo scan >/sys/kernel/debug/kmemleak").rc, 0)
+        << describe(*section);
+    // Each report: "unreferenced object ...", its details, "backtrace:", frames "[<addr>] ...".
+    std::vector<std::vector<std::string>> reports;
+    for (const std::string& line : section->lines) {
+        if (line.starts_with("unreferenced object")) reports.emplace_back();
+        if (!reports.empty()) reports.back().push_back(line);
+    }
+    std::string ours;
+    for (const std::vector<std::string>& report : reports) {
+        bool through_module = false;
+        for (const std::string& line : report)
+            through_module |= line.find("[tasklister]") != std::string::npos ||
+                              line.find("[dirscan]") != std::string::npos ||
+                              line.find("] 0x") != std::string::npos;
+        bool kernel_own = false;
+        for (const KernelOwnLeak& own : kernel_own_leaks) kernel_own |= matches(report, own);
+        if (through_module && !kernel_own)
+            for (const std::string& line : report) ours += "  " + line + "\n";
+    }
+    EXPECT_TRUE(ours.empty()) << "kmemleak reports through the modules:\n" << ours;
 }
 
 TEST(KernelBoot, TaintedOnlyByOutOfTreeUnsignedModules) {

@@ -123,11 +123,17 @@ devices dup
 run rmmod tasklister
 finish duplicate_devname_insmod
 
-# No devname, or an empty one: refused, nothing registered.
+# No devname, an empty one, one that is no file name, or one /dev already has: refused,
+# nothing registered.
 begin missing_devname
 registrations before
 run modload "$KO/tasklister.ko"
 run modload "$KO/dirscan.ko" devname=
+run modload "$KO/tasklister.ko" devname=.
+run modload "$KO/dirscan.ko" devname=..
+run modload "$KO/tasklister.ko" devname=a/b
+run modload "$KO/dirscan.ko" devname=null
+node /dev/null
 registrations after
 finish missing_devname
 
@@ -161,11 +167,13 @@ for module in tasklister dirscan; do
     done
 done
 
-# 50 loads and unloads, the two modules in turn, each checked on the way.
+# 50 loads and unloads, the two modules in turn, each checked on the way (debug.sh asks for
+# fewer: under a debugging kernel each unload waits 1 to 4 s for a delayed kobject release).
+load_cycles=${load_cycles:-50}
 begin cycles
 cycle=1
 passed=0
-while [ $cycle -le 50 ]; do
+while [ $cycle -le "$load_cycles" ]; do
     module=tasklister
     [ $((cycle % 2)) -eq 0 ] && module=dirscan
     if insmod "$KO/$module.ko" devname=cyc && [ -c /dev/cyc ] && rmmod $module && [ ! -e /dev/cyc ]; then
@@ -175,7 +183,7 @@ while [ $cycle -le 50 ]; do
     fi
     cycle=$((cycle + 1))
 done
-echo "cycles passed: $passed of 50"
+echo "cycles passed: $passed of $load_cycles"
 devices cyc
 class cyc
 node /dev/cyc
