@@ -330,7 +330,7 @@ TEST(MemReader, SomethingElseNamedSharedIsLeftAlone) {
         EXPECT_EQ(r.err, std::string("memreader: \"/shared\" is ") + c.kind +
                              ", not a shared-memory object: left alone\n");
         EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
-        struct stat left {};
+        struct stat left = {};
         EXPECT_EQ(::lstat(path, &left), 0) << "it was removed";
         std::remove(path);
     }

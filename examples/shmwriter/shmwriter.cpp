@@ -39,7 +39,7 @@ int open_locked() {
         const int fd = shm_open(kObjectName, O_RDWR | O_CREAT, 0666);
         if (fd < 0) exit_with_error(errno, "shmwriter: shm_open");
         if (flock(fd, LOCK_EX) < 0) exit_with_error(errno, "shmwriter: flock");
-        struct stat object {};
+        struct stat object = {};
         if (fstat(fd, &object) < 0) exit_with_error(errno, "shmwriter: fstat");
         if (object.st_nlink > 0) return fd;
         close(fd);  // a reader took this one and removed its name meanwhile
