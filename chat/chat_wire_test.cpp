@@ -73,8 +73,7 @@ std::string wire(const std::string& text) {
 }
 
 TEST(ChatTurn, ReplierShowsTheLineAndAnswersItsSenderUntilInputEnds) {
-    const Socket replier;
-    Socket client;
+    const Socket replier, client;
     char* buffer = chat_buffer();
     Streams operator_line("hi\n");
     client.send_to("hello\n", replier.address);
