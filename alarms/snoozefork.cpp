@@ -19,9 +19,9 @@
 #include "line_read.h"
 #include "report_error.h"
 
-pthread_t thr;
-
 namespace {
+
+pthread_t thr;
 
 constexpr int kLineLimit = 120;
 
@@ -52,8 +52,6 @@ void start_alarm(const char* line) {
     if (child == 0) serve_alarm(request);
 }
 
-}  // namespace
-
 // The worker: prompts, reads and starts alarms until end of input, which ends the process.
 void* thread_start(void*) {
     char line[kLineLimit];
@@ -65,6 +63,8 @@ void* thread_start(void*) {
         start_alarm(line);
     }
 }
+
+}  // namespace
 
 int main() {
     // Ended children are reaped by the kernel instead of staying zombies.

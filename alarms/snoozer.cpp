@@ -36,8 +36,6 @@ void prompt() {
     std::fflush(stdout);
 }
 
-}  // namespace
-
 // One alarm: parses its own copy of the request line (and frees it), then sleeps and prints,
 // or reports a bad command. Each alarm goes out in one print and one flush under the stream's
 // lock, so alarms that fall due together never split one another's lines.
@@ -58,8 +56,6 @@ void* threadfunc(void* arg) {
     pthread_detach(pthread_self());
     return nullptr;
 }
-
-namespace {
 
 // Starts the alarm thread for one request line. A request that cannot get its thread is
 // reported and dropped; the alarms already pending are unaffected.

@@ -12,6 +12,8 @@
 
 #include "report_error.h"
 
+namespace {
+
 // The worker: prints the value it was handed beside its kernel thread id.
 void* thread_start(void* arg) {
     const int value = *static_cast<int*>(arg);
@@ -19,6 +21,8 @@ void* thread_start(void* arg) {
     std::printf("I am in thread and result is %d and tid is %d", value, tid);
     return nullptr;
 }
+
+}  // namespace
 
 int main() {
     int value = 20;

@@ -78,7 +78,7 @@ TEST(Calc, DiviOfIntMinByMinusOneWrapsToIntMin) { EXPECT_EQ(divi(INT_MIN, -1), I
 
 TEST(CalcDeathTest, DiviByZeroEndsWithTheDivideTrap) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    volatile int zero = 0;  // not a constant the compiler could see through
+    const volatile int zero = 0;  // not a constant the compiler could see through
     EXPECT_EXIT(divi(1, zero), testing::KilledBySignal(SIGFPE), "");
 }
 

@@ -60,7 +60,7 @@ TEST(Chat, ReplierPrintsNoMoreThanTheTextWithinEightyBytes) {
     Udp client;
     auto exchange = [&](const std::string& datagram, const std::string& reply) {
         client.send(datagram);
-        std::string shown = replier.read_until(replier.out, kPrompt);
+        const std::string shown = replier.read_until(replier.out, kPrompt);
         replier.write(reply);
         auto answer = client.receive();
         EXPECT_TRUE(answer.has_value()) << "no reply to the client";
@@ -301,7 +301,7 @@ TEST(Chat, ControlCharactersFromThePeerShowVisiblyOnATerminal) {
 }
 
 TEST(Chat, ASecondReplierFailsToBindAndAborts) {
-    Child first = start_replier();
+    const Child first = start_replier();
     auto second = osf::test::run({REPLIER_PATH}, "");
     EXPECT_TRUE(osf::test::killed_by(second.status, SIGABRT))
         << osf::test::describe_status(second.status);

@@ -73,7 +73,7 @@ std::string wire(const std::string& text) {
 }
 
 TEST(ChatTurn, ReplierShowsTheLineAndAnswersItsSenderUntilInputEnds) {
-    Socket replier, client;
+    const Socket replier, client;
     char* buffer = chat_buffer();
     Streams operator_line("hi\n");
     client.send_to("hello\n", replier.address);

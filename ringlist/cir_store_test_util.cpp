@@ -73,7 +73,7 @@ void free_ring() {
 
 void fill(const Values& values) {
     std::string input;
-    for (int v : values) input += std::to_string(v) + "\n";
+    for (const int v : values) input += std::to_string(v) + "\n";
     console(input, [&] {
         for (size_t i = 0; i < values.size(); ++i) cir_ins_end();
     });

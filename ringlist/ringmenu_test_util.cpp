@@ -21,7 +21,7 @@ std::string listing(const Values& values) {
 std::string ring(const Values& values) {
     if (values.empty()) return "\n[ring: empty, size 0]";
     std::string text = "\n[ring:";
-    for (int v : values) text += " " + std::to_string(v);
+    for (const int v : values) text += " " + std::to_string(v);
     return text + " | size " + std::to_string(values.size()) + ", tail " +
            std::to_string(values.back()) + "]";
 }
@@ -35,7 +35,7 @@ osf::test::SpawnOptions with_env(const std::string& entry) {
 }
 
 std::string session(const std::string& input) {
-    osf::test::TempDir bin;
+    const osf::test::TempDir bin;
     const std::string clear = bin.path + "/clear";
     std::ofstream(clear) << "#!/bin/sh\nprintf '" << kClear << "'\n";
     ::chmod(clear.c_str(), 0755);

@@ -64,7 +64,7 @@ void wake(int /*signal*/) {}
 // Takes the object's lock, waiting at most kLockWaitSeconds for a writer to finish. False if the
 // writer held it longer.
 bool lock_object(int fd) {
-    struct sigaction waking {};
+    struct sigaction waking = {};
     waking.sa_handler = wake;  // no SA_RESTART: the alarm ends the wait
     sigemptyset(&waking.sa_mask);
     sigaction(SIGALRM, &waking, nullptr);
@@ -80,7 +80,7 @@ bool lock_object(int fd) {
 
 // Whether the name "/shared" still leads to `object`.
 bool name_holds(const struct stat& object) {
-    struct stat named {};
+    struct stat named = {};
     return stat(kObjectPath, &named) == 0 && named.st_dev == object.st_dev &&
            named.st_ino == object.st_ino;
 }
@@ -151,10 +151,11 @@ int open_locked(struct stat& object) {
 }  // namespace
 
 int main() {
-    struct stat object {};
+    struct stat object = {};
     const int fd = open_locked(object);
     if (fd < 0) return 1;
 
+    // cppcheck-suppress constVariablePointer // munmap takes it as a plain void*
     void* mapped = mmap(nullptr, kMappedBytes, PROT_READ, MAP_SHARED, fd, 0);
     if (mapped == MAP_FAILED) report_failure("mapping failed ....! \n");
 

@@ -125,7 +125,7 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
     };
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
-        CleanObject clean;
+        const CleanObject clean;
         write_object(shape.object);
         const Result r = run_reader();
         EXPECT_EQ(r.out.size(), shape.out.size());
@@ -138,7 +138,7 @@ TEST(MemReader, ReadsEachShapeOfObjectOnceAndRemovesIt) {
 
 // An object of 2 GiB or more (sparse: it takes no memory) still has its size read.
 TEST(MemReader, ReadsTheMessageAtTheStartOfAHugeObject) {
-    CleanObject clean;
+    const CleanObject clean;
     write_object("small message in a huge object" + std::string(1, '\0'));
     const int fd = ::shm_open(kName, O_RDWR, 0);
     ASSERT_GE(fd, 0);
@@ -152,7 +152,7 @@ TEST(MemReader, ReadsTheMessageAtTheStartOfAHugeObject) {
 }
 
 TEST(MemReader, MissingObjectIsReportedAsEmptyAndNotCreated) {
-    CleanObject clean;
+    const CleanObject clean;
     const Result r = run_reader();
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, kEmpty);
@@ -161,7 +161,7 @@ TEST(MemReader, MissingObjectIsReportedAsEmptyAndNotCreated) {
 }
 
 TEST(MemReader, SecondRunAfterOneWriteFindsNoMessage) {
-    CleanObject clean;
+    const CleanObject clean;
     write_object("read me once" + std::string(1, '\0'));
 
     const Result first = run_reader();
@@ -196,7 +196,7 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        CleanObject clean;
+        const CleanObject clean;
         write_object(text + '\0', c.mode);
         const Result r = run_reader(
             {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
@@ -229,7 +229,7 @@ bool waits_for_lock(pid_t pid) {
 // to root; the reader only opens what is there, for reading.
 TEST(MemReader, RootReadsAndRemovesAnotherUsersMessage) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to read the object of the user nobody";
-    CleanObject clean;
+    const CleanObject clean;
     write_object("from nobody" + std::string(1, '\0'), 0644);
     ASSERT_EQ(::chown("/dev/shm/shared", 65534, 65534), 0) << std::strerror(errno);
     const Result r = run_reader();
@@ -246,7 +246,7 @@ TEST(MemReader, AWriterAndTheReaderThatOverlapLoseNothing) {
     const std::string second = "second" + std::string(1, '\0');
     {
         SCOPED_TRACE("the writer comes while the reader reads");
-        CleanObject clean;
+        const CleanObject clean;
         write_object("first" + std::string(1, '\0'));
         Child reader = spawn_stopped(MEMREADER_PATH);
         Child writer = osf::test::spawn({SHMWRITER_PATH, "second"});
@@ -260,7 +260,7 @@ TEST(MemReader, AWriterAndTheReaderThatOverlapLoseNothing) {
     }
     {
         SCOPED_TRACE("the reader comes while the writer writes");
-        CleanObject clean;
+        const CleanObject clean;
         Child writer = spawn_stopped(SHMWRITER_PATH, "", "second");
         Child reader = osf::test::spawn({MEMREADER_PATH});
         EXPECT_TRUE(waits_for_lock(reader.pid));
@@ -294,7 +294,7 @@ TEST(MemReader, AMessageThatCannotBeWrittenOutIsKept) {
     const std::string newer = "newer" + std::string(1, '\0');
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.redirect) + (c.replaced ? ", the name taken meanwhile" : ""));
-        CleanObject clean;
+        const CleanObject clean;
         write_object(kept);
         const Result r = run_reader_interrupted(
             [&] {
@@ -324,13 +324,13 @@ TEST(MemReader, SomethingElseNamedSharedIsLeftAlone) {
     const char* path = "/dev/shm/shared";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
-        CleanObject clean;
+        const CleanObject clean;
         ASSERT_EQ(c.make(path), 0) << std::strerror(errno);
         const Result r = run_reader();
         EXPECT_EQ(r.err, std::string("memreader: \"/shared\" is ") + c.kind +
                              ", not a shared-memory object: left alone\n");
         EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
-        struct stat left {};
+        struct stat left = {};
         EXPECT_EQ(::lstat(path, &left), 0) << "it was removed";
         std::remove(path);
     }
@@ -351,7 +351,7 @@ TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CleanObject clean;
+        const CleanObject clean;
         write_object(c.object);
         const int fd = ::shm_open(kName, O_RDWR, 0);
         ASSERT_GE(fd, 0) << std::strerror(errno);
@@ -368,7 +368,7 @@ TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
 // On a terminal, control characters of the message (C0, DEL, C1 lone or in UTF-8) show
 // visibly; UTF-8 text passes.
 TEST(MemReader, ControlCharactersShowVisiblyOnATerminal) {
-    CleanObject clean;
+    const CleanObject clean;
     write_object("\x1b]0;owned\x07\x1b[2J\r\x7f caf\xc3\xa9\x9b\xc2\x9b" + std::string(1, '\0'));
     osf::test::SpawnOptions terminal;
     terminal.pty = true;

@@ -18,7 +18,7 @@ enum { kPoolSize = 1000 };
 static struct node pool[kPoolSize];
 static int handed_out;
 
-static void show(struct node *root) {
+static void show(const struct node *root) {
     if (root == NULL) {
         fputs("null", stdout);
     } else {

@@ -39,7 +39,7 @@ TEST(ShmWriter, StoresTheLineAndItsZeroFromArgumentOrInput) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CleanObject clean;
+        const CleanObject clean;
         // A longer object from before must not leave its tail behind.
         ASSERT_TRUE(
             exited_with(osf::test::run({SHMWRITER_PATH, std::string(8000, 'o')}, "").status, 0));
@@ -59,7 +59,7 @@ TEST(ShmWriter, RefusesWhatTheReaderCouldNotTake) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CleanObject clean;
+        const CleanObject clean;
         std::vector<std::string> argv{SHMWRITER_PATH};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         const Result r = osf::test::run(argv, c.input);
@@ -70,7 +70,7 @@ TEST(ShmWriter, RefusesWhatTheReaderCouldNotTake) {
 }
 
 TEST(ShmWriter, ItsLineIsWhatMemreaderPrints) {
-    CleanObject clean;
+    const CleanObject clean;
     ASSERT_TRUE(exited_with(osf::test::run({SHMWRITER_PATH}, "over to you, reader\n").status, 0));
     const Result r = osf::test::run({MEMREADER_PATH}, "");
     EXPECT_EQ(r.out, "Read data from memory : over to you, reader \n");

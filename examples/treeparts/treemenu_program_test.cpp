@@ -28,7 +28,7 @@ osf::test::SpawnOptions options(bool pty = false) {
 
 std::string inserts(std::initializer_list<int> values) {
     std::string text;
-    for (int v : values) text += "2\n" + std::to_string(v) + "\n";
+    for (const int v : values) text += "2\n" + std::to_string(v) + "\n";
     return text;
 }
 

@@ -30,7 +30,7 @@ std::string pre_order(const node* root) { return written(write_pre_order, root);
 
 node* tree_of(const std::vector<int>& keys) {
     node* root = nullptr;
-    for (int key : keys) root = insert_tree(root, key);
+    for (const int key : keys) root = insert_tree(root, key);
     return root;
 }
 
@@ -48,7 +48,7 @@ struct Tree {
 const std::vector<int> kKnown = {50, 30, 70, 20, 40, 60, 80, 35, 45, 65};
 
 TEST(Traversals, KnownTreeInEachOrder) {
-    Tree t(kKnown);
+    const Tree t(kKnown);
     EXPECT_EQ(inorder(t.root), "20 30 35 40 45 50 60 65 70 80\n");
     EXPECT_EQ(pre_order(t.root), "50 30 20 40 35 45 70 60 65 80\n");
     EXPECT_EQ(written(write_post_order, t.root), "20 35 45 40 30 65 60 80 70 50\n");
@@ -61,9 +61,9 @@ TEST(Traversals, EmptyTreeIsAnEmptyLine) {
 }
 
 TEST(Traversals, SingleNodeAndNegativeValues) {
-    Tree one({-5});
+    const Tree one({-5});
     EXPECT_EQ(written(write_level_order, one.root), "-5\n");
-    Tree chain({3, -1, -7, 0});  // a left chain with a right twig
+    const Tree chain({3, -1, -7, 0});  // a left chain with a right twig
     EXPECT_EQ(written(write_level_order, chain.root), "3 -1 -7 0\n");
     EXPECT_EQ(written(write_post_order, chain.root), "-7 0 -1 3\n");
 }
@@ -71,7 +71,7 @@ TEST(Traversals, SingleNodeAndNegativeValues) {
 TEST(Insert, DuplicatesAreIgnoredAndRootKept) {
     Tree t(kKnown);
     const node* before = t.root;
-    for (int key : kKnown) t.root = insert_tree(t.root, key);
+    for (const int key : kKnown) t.root = insert_tree(t.root, key);
     EXPECT_EQ(t.root, before);
     EXPECT_EQ(pre_order(t.root), "50 30 20 40 35 45 70 60 65 80\n");
 }
@@ -128,9 +128,9 @@ TEST(Insert, RandomInsertsAndDeletesMatchASet) {
         }
     }
     std::string want;
-    for (int k : expected) want += (want.empty() ? "" : " ") + std::to_string(k);
+    for (const int k : expected) want += (want.empty() ? "" : " ") + std::to_string(k);
     EXPECT_EQ(inorder(root), want + "\n");
-    for (int k : std::set<int>(expected)) root = bst_delete_node(root, k);
+    for (const int k : std::set<int>(expected)) root = bst_delete_node(root, k);
     EXPECT_EQ(root, nullptr);
 }
 
@@ -189,7 +189,7 @@ int count_nodes(const rb_node* n) {
 void insert_checked(const std::vector<int>& keys) {
     rb_set set{};
     std::set<int> expected;
-    for (int key : keys) {
+    for (const int key : keys) {
         const bool fresh = expected.insert(key).second;
         ASSERT_EQ(rb_insert(&set, key), fresh ? 1 : 0) << key;
         ASSERT_NE(set.root, nullptr);
@@ -231,7 +231,7 @@ TEST(RedBlack, DuplicatesAndFewDistinctKeys) {
 
 TEST(RedBlack, WritesEachNodeWithItsColour) {
     rb_set set{};
-    for (int key : {10, 20, 30, 15, 25, 5}) rb_insert(&set, key);
+    for (const int key : {10, 20, 30, 15, 25, 5}) rb_insert(&set, key);
     char* buffer = nullptr;
     size_t size = 0;
     FILE* out = open_memstream(&buffer, &size);

@@ -103,7 +103,7 @@ std::string elf_kind(const std::string& path) {
     if (std::memcmp(ident, ELFMAG, SELFMAG) != 0) return "";
     // e_machine follows e_type right after e_ident in both classes (little-endian x86).
     const unsigned machine = ident[EI_NIDENT + 2] | (ident[EI_NIDENT + 3] << 8);
-    std::string kind = ident[EI_CLASS] == ELFCLASS32 ? "ELF32" : "ELF64";
+    const std::string kind = ident[EI_CLASS] == ELFCLASS32 ? "ELF32" : "ELF64";
     if (machine == EM_386) return kind + " i386";
     if (machine == EM_X86_64) return kind + " x86-64";
     return kind + " machine " + std::to_string(machine);

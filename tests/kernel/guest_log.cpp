@@ -55,7 +55,7 @@ std::optional<DirEntry> parse_dir_entry(std::string_view text, std::size_t& digi
     const auto index = whole_number(field.substr(digits));
     if (!index || *index < 0) return {};
     const std::string_view hex = text.substr(12, text.size() - 13);
-    for (char c : hex)
+    for (const char c : hex)
         if (!std::isxdigit(static_cast<unsigned char>(c)) ||
             std::isupper(static_cast<unsigned char>(c)))
             return {};
@@ -128,7 +128,7 @@ GuestLog parse_guest_log(std::string_view text) {
 }
 
 GuestLog load_guest_log(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    const std::ifstream file(path, std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
     return parse_guest_log(text.str());

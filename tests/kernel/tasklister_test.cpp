@@ -28,7 +28,7 @@ std::set<int> lasting_processes(const Section& section) {
     const auto before = parse_numbers(find_value(section, "procs before: ").value_or(""));
     const auto after = parse_numbers(find_value(section, "procs after: ").value_or(""));
     std::set<int> lasting;
-    for (int pid : before)
+    for (const int pid : before)
         if (std::find(after.begin(), after.end(), pid) != after.end()) lasting.insert(pid);
     return lasting;
 }
@@ -63,7 +63,7 @@ void check_table(const TaskTable& table, int caller, const Section& section,
     EXPECT_EQ(last.lwpid, caller);
     EXPECT_EQ(last.ppid, shell) << "the caller's parent is the guest's shell";
     EXPECT_EQ(last.comm, caller_name);
-    for (int pid : lasting)
+    for (const int pid : lasting)
         EXPECT_TRUE(listed.contains(pid)) << "process " << pid << " is missing\n"
                                           << show_rows(table);
 }
@@ -151,7 +151,7 @@ TEST(Tasklister, ThreadedProcessListedOnceAsItsMainThread) {
         int lines = 0;
         for (const TaskRow& row : table.rows) {
             lines += row.pid == pid;
-            for (int thread : threads)
+            for (const int thread : threads)
                 EXPECT_TRUE(row.pid != thread && row.lwpid != thread)
                     << "a line for thread " << thread << "\n"
                     << show_rows(table);
