@@ -57,15 +57,6 @@ std::string erase_all(std::string text, std::string_view needle) {
     return text;
 }
 
-long status_field(pid_t pid, const std::string& name) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(name + ":", 0) == 0) return std::stol(line.substr(name.size() + 1));
-    }
-    return -1;
-}
-
 std::vector<std::string> children_of(pid_t pid) {
     std::vector<std::string> children;
     std::error_code error;

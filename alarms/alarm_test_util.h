@@ -50,9 +50,6 @@ size_t count(std::string_view text, std::string_view needle);
 // `text` with every occurrence of `needle` taken out.
 std::string erase_all(std::string text, std::string_view needle);
 
-// A number field of /proc/<pid>/status ("Threads", "VmSize", ...), or -1 if there is none.
-long status_field(pid_t pid, const std::string& name);
-
 // The children of `pid` as "<pid> <state>" (state Z: a zombie), found by scanning /proc.
 std::vector<std::string> children_of(pid_t pid);
 
