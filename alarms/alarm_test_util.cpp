@@ -21,12 +21,12 @@ std::string AlarmService::alarm(int seconds, const std::string& message) const {
     return number + message + " \n";
 }
 
-AlarmService snoozer_service(const std::string& path, const std::string& expected_kind) {
-    return {"snoozer", path, "Alarm> ", "Bad command\n", 128, expected_kind};
+AlarmService snoozer_service(const std::string& path) {
+    return {"snoozer", path, "Alarm> ", "Bad command\n", 128};
 }
 
 AlarmService snoozefork_service(const std::string& path) {
-    return {"snoozefork", path, "Alarm", "Bad command \n", 120, "ELF64 x86-64"};
+    return {"snoozefork", path, "Alarm", "Bad command \n", 120};
 }
 
 osf::test::Child start(const AlarmService& service, const osf::test::SpawnOptions& options) {
