@@ -21,12 +21,12 @@ std::string AlarmService::alarm(int seconds, const std::string& message) const {
     return number + message + " \n";
 }
 
-AlarmService snoozer_service(const std::string& path, const std::string& expected_kind) {
-    return {"snoozer", path, "Alarm> ", "Bad command\n", 128, expected_kind};
+AlarmService snoozer_service(const std::string& path) {
+    return {"snoozer", path, "Alarm> ", "Bad command\n", 128};
 }
 
 AlarmService snoozefork_service(const std::string& path) {
-    return {"snoozefork", path, "Alarm", "Bad command \n", 120, "ELF64 x86-64"};
+    return {"snoozefork", path, "Alarm", "Bad command \n", 120};
 }
 
 osf::test::Child start(const AlarmService& service, const osf::test::SpawnOptions& options) {
@@ -55,15 +55,6 @@ std::string erase_all(std::string text, std::string_view needle) {
     for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at))
         text.erase(at, needle.size());
     return text;
-}
-
-long status_field(pid_t pid, const std::string& name) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(name + ":", 0) == 0) return std::stol(line.substr(name.size() + 1));
-    }
-    return -1;
 }
 
 std::vector<std::string> children_of(pid_t pid) {

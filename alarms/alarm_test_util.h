@@ -21,12 +21,11 @@ inline constexpr bool kSanitized = false;
 
 // What tells the two alarm services apart at their standard streams.
 struct AlarmService {
-    std::string name;           // snoozer or snoozefork
-    std::string path;           // the program
-    std::string prompt;         // "Alarm> " or "Alarm"
-    std::string bad_command;    // the report of a line that is not a request
-    size_t line_limit = 0;      // the read limit, the terminating zero included
-    std::string expected_kind;  // the program's ELF class and machine (elf_kind)
+    std::string name;         // snoozer or snoozefork
+    std::string path;         // the program
+    std::string prompt;       // "Alarm> " or "Alarm"
+    std::string bad_command;  // the report of a line that is not a request
+    size_t line_limit = 0;    // the read limit, the terminating zero included
     // The opening line before the first prompt (snoozer's names the process id).
     std::string greeting(pid_t pid) const;
     // The alarm as printed for `seconds` and `message`.
@@ -34,7 +33,7 @@ struct AlarmService {
 };
 // GoogleTest names a service by its name in test names and messages.
 inline void PrintTo(const AlarmService& service, std::ostream* out) { *out << service.name; }
-AlarmService snoozer_service(const std::string& path, const std::string& expected_kind);
+AlarmService snoozer_service(const std::string& path);
 AlarmService snoozefork_service(const std::string& path);
 
 // Starts the service and reads its greeting and first prompt.
@@ -49,9 +48,6 @@ size_t count(std::string_view text, std::string_view needle);
 
 // `text` with every occurrence of `needle` taken out.
 std::string erase_all(std::string text, std::string_view needle);
-
-// A number field of /proc/<pid>/status ("Threads", "VmSize", ...), or -1 if there is none.
-long status_field(pid_t pid, const std::string& name);
 
 // The children of `pid` as "<pid> <state>" (state Z: a zombie), found by scanning /proc.
 std::vector<std::string> children_of(pid_t pid);

@@ -21,8 +21,7 @@ using osf::test::Child;
 using osf::test::describe_status;
 using osf::test::exited_with;
 
-const alarms::test::AlarmService kSnoozer =
-    alarms::test::snoozer_service(SNOOZER_PATH, SNOOZER_KIND);
+const alarms::test::AlarmService kSnoozer = alarms::test::snoozer_service(SNOOZER_PATH);
 const std::string kPrompt = kSnoozer.prompt;
 
 // The lines of `text` (each without its newline), as a set.

@@ -36,8 +36,4 @@ TEST(Tidprobe, AFailedThreadCreationEndsWithStatusOne) {
     EXPECT_TRUE(exited_with(probe.wait(), 1)) << describe_status(probe.status);
 }
 
-TEST(Tidprobe, IsBuiltForItsArchitecture) {
-    EXPECT_EQ(osf::test::elf_kind(TIDPROBE_PATH), EXPECTED_KIND);
-}
-
 }  // namespace

@@ -6,6 +6,8 @@
 # marked. Run by CTest (bench/CMakeLists.txt).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/checks.sh
+. "$here/../tests/checks.sh"
 scratch=$(mktemp -d /tmp/osfacets-bench-test-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 cp "$here/run.sh" "$here/lib.sh" "$scratch/"
@@ -22,46 +24,37 @@ echo "slow: something broke" >&2
 exit 3
 BENCH
 
-failures=0
-check() {  # check WHAT EXPECTED ACTUAL
-    if [ "$2" != "$3" ]; then
-        printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
-
 out=$(bash "$scratch/run.sh" 2>"$scratch/err")
-check "exit status with a failing bench" 1 "$?"
-check "header names the machine and the date" 1 \
-    "$(sed -n 2p <<<"$out" | grep -c "^Benchmarks on $(hostname) (.*, [0-9]* cores, .*UTC\$")"
+expect_equal "exit status with a failing bench" "$?" 1
+check "header names the machine and the date" \
+    grep -q "^Benchmarks on $(hostname) (.*, [0-9]* cores, .*UTC\$" <(sed -n 2p <<<"$out")
 expected='| benchmark | measure                                   |    result | unit    | goal or reference |
 |-----------|-------------------------------------------|----------:|---------|-------------------|
 | fast      | one thing                                 |  12,345.6 | µs/call | goal < 1 s: met   |
 | fast      | another                                   |         7 | ms      |                   |
 | slow      | got this far                              | 1,234,567 | lines/s | reference         |
 | slow      | (the bench failed: see its message above) |    FAILED | -       | -                 |'
-check "table" "$expected" "$(tail -n +4 <<<"$out")"
-check "the failing bench's message" 1 "$(grep -c '^slow: something broke$' "$scratch/err")"
+expect_equal "table" "$(tail -n +4 <<<"$out")" "$expected"
+expect_equal "the failing bench's message, once" "$(grep -c '^slow: something broke$' "$scratch/err")" 1
 
 # Without the failing bench, but with a row of four fields: refused, status 1.
 rm -r "$scratch/slow"
 printf 'printf "fast\\tshort\\t1\\tms\\n"\n' >>"$scratch/fast/bench.sh"
 out=$(bash "$scratch/run.sh" 2>"$scratch/err")
-check "exit status with a malformed row" 1 "$?"
-check "malformed row named" 1 "$(grep -c 'a row without five fields: fast' "$scratch/err")"
+expect_equal "exit status with a malformed row" "$?" 1
+expect_equal "malformed row named, once" "$(grep -c 'a row without five fields: fast' "$scratch/err")" 1
 
 # Everything well: status 0.
 sed -i '$d' "$scratch/fast/bench.sh"
 bash "$scratch/run.sh" >/dev/null 2>&1
-check "exit status when every bench runs" 0 "$?"
+expect_equal "exit status when every bench runs" "$?" 0
 
 # i386 programs under emulation: the header says so; rows passed through i386_rows are marked,
 # the others are not.
 printf 'row fast "timed i386" 3 ms "" | i386_rows\n' >>"$scratch/fast/bench.sh"
 out=$(OSF_BENCH_I386_EMULATED=1 bash "$scratch/run.sh" 2>/dev/null)
-check "header notes the emulator" 1 "$(sed -n 2p <<<"$out" | grep -c 'i386 programs ran through an emulator')"
-check "an i386 row marked" 1 "$(grep -c '| timed i386 \[i386 emulated\] ' <<<"$out")"
-check "other rows unmarked" 1 "$(grep -c '| one thing  *|' <<<"$out")"
+check "header notes the emulator" grep -q 'i386 programs ran through an emulator' <(sed -n 2p <<<"$out")
+expect_equal "i386 rows marked" "$(grep -c '| timed i386 \[i386 emulated\] ' <<<"$out")" 1
+expect_equal "other rows unmarked" "$(grep -c '| one thing  *|' <<<"$out")" 1
 
-[ $failures -eq 0 ] && echo "run_test: all checks passed"
-exit $((failures > 0))
+checks_done bench_table

@@ -62,3 +62,44 @@ function(osf_install_programs)
     endif()
   endforeach()
 endfunction()
+
+# osf_object(<name> <object-library> [LOCALIZE <pattern>]): the objects of <object-library>
+# joined (ld -r) into the one relocatable object <name>.o in this folder's build directory, the
+# very file that the i386 tree installs into lib/osfacets and that osf_link_object links. The
+# symbols matching LOCALIZE (a wildcard) are made local, so that a host does not see them.
+# Built by the target <name>_object.
+function(osf_object name library)
+  cmake_parse_arguments(O "" "LOCALIZE" "" ${ARGN})
+  set(object ${CMAKE_CURRENT_BINARY_DIR}/${name}.o)
+  if(OSF_ARCH STREQUAL "i386")
+    set(emulation elf_i386)
+  else()
+    set(emulation elf_x86_64)
+  endif()
+  set(localize "")
+  if(O_LOCALIZE)
+    set(localize --wildcard --localize-symbol=${O_LOCALIZE})
+  endif()
+  add_custom_command(
+    OUTPUT ${object}
+    COMMAND ${CMAKE_LINKER} -m ${emulation} -r -o ${object}.tmp $<TARGET_OBJECTS:${library}>
+    COMMAND ${CMAKE_OBJCOPY} ${localize} ${object}.tmp ${object}
+    COMMAND ${CMAKE_COMMAND} -E remove ${object}.tmp
+    DEPENDS ${library} $<TARGET_OBJECTS:${library}>
+    COMMAND_EXPAND_LISTS VERBATIM
+    COMMENT "Linking the relocatable object ${name}.o")
+  add_custom_target(${name}_object ALL DEPENDS ${object})
+  set_property(GLOBAL PROPERTY OSF_OBJECT_${name} ${object})
+  if(OSF_ARCH STREQUAL "i386")
+    install(FILES ${object} DESTINATION lib/osfacets)
+  endif()
+endfunction()
+
+# osf_link_object(<target> <name>): links <name>.o (osf_object) into <target> as an outside
+# program would, the object itself rather than its sources, building it first.
+function(osf_link_object target name)
+  get_property(object GLOBAL PROPERTY OSF_OBJECT_${name})
+  target_link_libraries(${target} PRIVATE ${object})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${object})
+  add_dependencies(${target} ${name}_object)
+endfunction()

@@ -1,11 +1,8 @@
 // What the tests learn about the host and the files (host.h).
 #include "host.h"
 
-#include <elf.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -94,19 +91,6 @@ bool udp_port_bound(int port) {
         }
     }
     return false;
-}
-
-std::string elf_kind(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    unsigned char ident[EI_NIDENT + 4] = {};
-    if (!file.read(reinterpret_cast<char*>(ident), sizeof ident)) return "";
-    if (std::memcmp(ident, ELFMAG, SELFMAG) != 0) return "";
-    // e_machine follows e_type right after e_ident in both classes (little-endian x86).
-    const unsigned machine = ident[EI_NIDENT + 2] | (ident[EI_NIDENT + 3] << 8);
-    const std::string kind = ident[EI_CLASS] == ELFCLASS32 ? "ELF32" : "ELF64";
-    if (machine == EM_386) return kind + " i386";
-    if (machine == EM_X86_64) return kind + " x86-64";
-    return kind + " machine " + std::to_string(machine);
 }
 
 std::string failure_report_mismatch(const std::string& err, const std::string& message,

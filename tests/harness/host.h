@@ -1,7 +1,6 @@
 // What the tests learn about the host and the files: whether i386 programs run through an
 // emulator (and what the emulator adds to their output), the environment that preloads the
-// injection library, a UDP port's owner, an executable's architecture, a failure report's
-// source line.
+// injection library, a UDP port's owner, a failure report's source line.
 #pragma once
 
 #include <string>
@@ -31,9 +30,6 @@ std::vector<std::string> inject_env(std::string_view fail, std::string_view stop
 // Whether some socket is bound to UDP port `port` (IPv4 or IPv6), read from the kernel's socket
 // tables, so that looking never takes the port.
 bool udp_port_bound(int port);
-
-// The ELF class and machine of a file: "ELF32 i386", "ELF64 x86-64", or "" if not ELF.
-std::string elf_kind(const std::string& path);
 
 // What is wrong with `err` as a report_failure report of `message` ("<message> at
 // \"<file>\":<line>: <error>\n", `file` relative to the repository) whose line is the

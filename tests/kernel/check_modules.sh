@@ -1,38 +1,20 @@
 #!/bin/bash
-# check_modules.sh BUILD_DIR KERNEL_DIR KERNEL...: checks the built modules without booting
-# them. `cmake --install` puts the 686 kernel's in lib/osfacets/modules/ and every other
-# KERNEL's in lib/osfacets/modules/KERNEL/, each a relocatable object of its kernel's
-# architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh) whose metadata names the module,
-# the licence, the devname parameter and the kernel release it was built for, and which carries
-# the frame's names. No installed module holds a test hook, while the test builds
+# check_modules.sh INSTALLED BUILD_DIR KERNEL_DIR KERNEL...: checks the built modules without
+# booting them. The installed tree INSTALLED has the 686 kernel's in lib/osfacets/modules/ and
+# every other KERNEL's in lib/osfacets/modules/KERNEL/, each a relocatable object of its
+# kernel's architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh) whose metadata names the
+# module, the licence, the devname parameter and the kernel release it was built for, and which
+# carries the frame's names. No installed module holds a test hook, while the test builds
 # (BUILD_DIR/modules/KERNEL/test/) do. The modules' sources are installed for DKMS (dkms.conf).
-# Every check runs and each failure is reported; the exit status is 1 if any failed.
 set -uo pipefail  # not -e: a failed check is counted and the others still run
-build=$1
-kernel_dir=$2
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
+installed=$1
+build=$2
+kernel_dir=$3
 elf_kind=$(dirname "$0")/../elf-kind.sh
-shift 2
-prefix=$(mktemp -d /tmp/osfacets-modules-XXXXXX)
-trap 'rm -rf "$prefix"' EXIT
-if ! cmake --install "$build" --prefix "$prefix" >/dev/null; then
-    echo "FAIL: cmake --install $build"
-    exit 1
-fi
+shift 3
 
-checks=0
-failed=0
-check() {  # check WHAT CONDITION...: 1 if CONDITION fails
-    local what=$1
-    shift
-    checks=$((checks + 1))
-    if "$@"; then
-        echo "ok: $what"
-        return 0
-    fi
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-    return 1
-}
 modinfo() { objcopy -O binary --only-section=.modinfo "$1" /dev/stdout | tr '\0' '\n'; }
 # The hooks are the test build's parameters, fail_at (the frame) and flags_only (dirscan).
 parameters_are() {  # parameters_are KO NAME...: KO has exactly these parameters
@@ -49,7 +31,7 @@ for kernel in "$@"; do
     dest=lib/osfacets/modules/$kernel
     [ "$kernel" = 686 ] && dest=lib/osfacets/modules
     for module in tasklister dirscan; do
-        ko=$prefix/$dest/$module.ko
+        ko=$installed/$dest/$module.ko
         check "$kernel: $module.ko installed in $dest/" test -f "$ko" || continue
         check "$kernel: $module.ko: $kind" test "$(sh "$elf_kind" "$ko")" = "$kind"
         info=$(modinfo "$ko")
@@ -74,7 +56,7 @@ for kernel in "$@"; do
 done
 # The sources for DKMS: a dkms.conf of their own version that builds both modules and builds
 # them again for each new kernel, beside everything the Makefile builds them from.
-src=$(echo "$prefix"/src/osfacets-*)
+src=$(echo "$installed"/src/osfacets-*)
 if check "dkms.conf installed in src/osfacets-VERSION/" test -f "$src/dkms.conf"; then
     for line in "PACKAGE_VERSION=\"${src##*osfacets-}\"" 'BUILT_MODULE_NAME[0]="tasklister"' \
         'BUILT_MODULE_NAME[1]="dirscan"' 'AUTOINSTALL="yes"'; do
@@ -85,5 +67,4 @@ if check "dkms.conf installed in src/osfacets-VERSION/" test -f "$src/dkms.conf"
         check "DKMS sources: $file" test -f "$src/$file"
     done
 fi
-echo "check_modules: $checks checks, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done check_modules

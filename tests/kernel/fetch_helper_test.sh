@@ -5,6 +5,8 @@
 # built here: one whose ELF header names a machine no host runs, one that asks for a loader
 # that does not exist; a third runs and passes.
 set -uo pipefail
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
 fetch=$1
 work=$2
 mkdir -p "$work"
@@ -14,20 +16,14 @@ gcc -m32 -o "$work/runs" "$work/helper.c" &&
     cp "$work/runs" "$work/foreign" &&
     printf '\377\377' | dd of="$work/foreign" bs=1 seek=18 conv=notrunc status=none || exit 1
 
-failed=0
 expect() {  # expect PROGRAM STATUS MESSAGE: fetch.sh's status and standard error for PROGRAM
     local err status=0
     err=$(bash "$fetch" --check-helper "$work/$1" 2>&1 >/dev/null) || status=$?
     # MESSAGE is a pattern (it may hold a *), so it stays unquoted.
     # shellcheck disable=SC2053
-    if [ "$status" -eq "$2" ] && [[ $err == $3 ]]; then
-        echo "ok: $1"
-    else
-        echo "FAIL: $1: status $status, said: $err"
-        failed=1
-    fi
+    if [ "$status" -eq "$2" ] && [[ $err == $3 ]]; then ok "$1"; else bad "$1: status $status, said: $err"; fi
 }
 expect runs 0 ""
 expect foreign 1 "kernel: this host cannot execute i386 programs such as kbuild's $work/foreign; \`make deps\` (as root) sets up Debian's qemu-user-static for them"
 expect no-loader 1 "kernel: the i386 C library is missing (install g++-multilib: make deps)"
-exit $failed
+checks_done kernel_fetch_helper_check

@@ -88,8 +88,9 @@ for my $number (1 .. @lines) {
 }
 
 if ($section == 3) {
-    my $kind = `file -b "$artifact"`;
-    my $symbols = $kind =~ /shared object/ ? `nm -D "$artifact"` : `nm -g "$artifact"`;
+    # A shared object (ELF type 3, DYN) exports its dynamic symbols; an object file its globals.
+    my $shared = unpack('v', substr($bytes, 16, 2)) == 3;
+    my $symbols = $shared ? `nm -D "$artifact"` : `nm -g "$artifact"`;
     my %symbol = map { (split)[-1] => 1 } split /\n/, $symbols;
     for (@synopsis) {
         while (/\*?([A-Za-z_]\w*)\*?\(/g) {
