@@ -7,6 +7,7 @@
 // End of input ends the program, but pending children carry on and still print. Children are
 // reaped by the kernel as they end, so none lingers as a zombie. See also snoozer, the same
 // service with a thread per request.
+#include <errno.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -17,7 +18,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
-#include "report_error.h"
+#include "report.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void start_alarm(const char* line) {
     std::fflush(stdout);
     const pid_t child = fork();
     if (child < 0) {
-        std::perror("Fork failed \n");
+        report_error(errno, "Fork failed \n");
         return;
     }
     if (child == 0) serve_alarm(request);
@@ -72,7 +73,7 @@ int main() {
     reap.sa_handler = SIG_DFL;
     reap.sa_flags = SA_NOCLDWAIT;
     sigemptyset(&reap.sa_mask);
-    if (sigaction(SIGCHLD, &reap, nullptr) != 0) std::perror("sigaction");
+    if (sigaction(SIGCHLD, &reap, nullptr) != 0) report_error(errno, "sigaction");
 
     // The worker's first prompt waits on the stream's lock, so the creation notice comes
     // before it.

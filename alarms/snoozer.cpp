@@ -16,7 +16,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
-#include "report_error.h"
+#include "report.h"
 
 namespace {
 
@@ -82,10 +82,7 @@ int main() {
     pthread_attr_t attributes;
     int error = pthread_attr_init(&attributes);
     if (error == 0) error = pthread_attr_setstacksize(&attributes, kAlarmStackSize);
-    if (error != 0) {
-        report_error(error, "thread creation failed\n");
-        std::exit(1);
-    }
+    if (error != 0) exit_with_error(error, "thread creation failed\n");
 
     char line[kLineLimit];
     for (;;) {

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "line_read.h"
-#include "report_failure.h"
+#include "report.h"
 #include "visible_text.h"
 
 #ifndef CHAT_SERVER_ADDRESS
@@ -168,10 +168,8 @@ int open_asker_socket() noexcept {
 
 char* chat_buffer() noexcept {
     char* buffer = static_cast<char*>(std::calloc(1, kChatBufferSize));
-    if (buffer == nullptr) {
-        std::perror("allocating memory for buffer dynamically - failed \n");
-        std::exit(1);
-    }
+    if (buffer == nullptr)
+        exit_with_error(errno, "allocating memory for buffer dynamically - failed \n");
     return buffer;
 }
 

@@ -22,7 +22,7 @@
 #include <unistd.h>
 
 #include "count_arg.h"
-#include "report_error.h"
+#include "report.h"
 
 enum { kDatagram = 80, kWarmUp = 200 };
 

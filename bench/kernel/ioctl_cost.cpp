@@ -15,9 +15,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <vector>
 
+#include "../../common/report.h"
 #include "../count_arg.h"
 
 namespace {
@@ -38,14 +39,15 @@ int main(int argc, char** argv) {
     }
     const int fd = open(argv[1], O_RDWR);
     if (fd < 0) {
-        std::fprintf(stderr, "ioctl_cost: open %s: %s\n", argv[1], std::strerror(errno));
+        const int error = errno;
+        report_error(error, ("ioctl_cost: open " + std::string(argv[1])).c_str());
         return 2;
     }
     std::vector<double> took(static_cast<size_t>(calls));
     for (long i = -3; i < calls; ++i) {  // the first three warm the caches and are not kept
         const double start = now_us();
         if (ioctl(fd, 0, 0UL) < 0) {
-            std::fprintf(stderr, "ioctl_cost: ioctl: %s\n", std::strerror(errno));
+            report_error(errno, "ioctl_cost: ioctl");
             close(fd);
             return 1;
         }
