@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "cir_read.h"
+#include "int_read.h"
 
 #pragma GCC visibility push(default)
 #include "ringlist.h"
@@ -53,13 +54,13 @@ int shifted(int p, int delta) noexcept {
 // Reads the number an option asks for. False when it does not come: unreadable (with a
 // message saying nothing was done) or the end of input (reported in `flow`).
 bool read_number(int* number, const char* nothing_done, Flow* flow) noexcept {
-    switch (cir_read_int(number)) {
-        case ReadStatus::value:
+    switch (read_int(number)) {
+        case INT_READ_VALUE:
             return true;
-        case ReadStatus::unreadable:
+        case INT_READ_UNREADABLE:
             std::printf("%s", nothing_done);
             return false;
-        case ReadStatus::ended:
+        case INT_READ_ENDED:
             break;
     }
     *flow = Flow::input_ended;
@@ -68,13 +69,13 @@ bool read_number(int* number, const char* nothing_done, Flow* flow) noexcept {
 
 // Reads a menu choice; a token that is no number counts as a choice no menu offers.
 Flow read_choice(int* choice) noexcept {
-    switch (cir_read_int(choice)) {
-        case ReadStatus::value:
+    switch (read_int(choice)) {
+        case INT_READ_VALUE:
             return Flow::go_on;
-        case ReadStatus::unreadable:
+        case INT_READ_UNREADABLE:
             *choice = 0;
             return Flow::go_on;
-        case ReadStatus::ended:
+        case INT_READ_ENDED:
             break;
     }
     return Flow::input_ended;
@@ -85,7 +86,7 @@ Flow ask_yes_no(const char* question, char* answer) noexcept {
     *answer = 'o';
     while (*answer != 'y' && *answer != 'n') {
         std::printf("%s", question);
-        if (cir_read_answer(answer) != ReadStatus::value) return Flow::input_ended;
+        if (!cir_read_answer(answer)) return Flow::input_ended;
     }
     return Flow::go_on;
 }
