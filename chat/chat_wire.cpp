@@ -50,6 +50,19 @@ void clear_filler(char* buffer) noexcept {
         std::memset(buffer + length + 1, 0, kChatBufferSize - length - 1);
 }
 
+// Prompts on `out` and reads the user's line from `in` into `buffer`, its filler cleared. At
+// end of input, or when the read fails, says so with `failure` and returns false.
+bool prompt_line(char* buffer, std::FILE* in, std::FILE* out, const char* failure) noexcept {
+    std::fputs(kPrompt, out);
+    std::fflush(out);
+    if (!read_line(buffer, kChatBufferSize, in)) {
+        report_input_end(failure, in);
+        return false;
+    }
+    clear_filler(buffer);
+    return true;
+}
+
 // Whether a failed send of a reply to `error` says that the sender cannot be answered, rather
 // than that something of ours failed: a source port of 0 (EINVAL), a broadcast source (EACCES),
 // a source no route leads back to, or one the host's own rules forbid to reach.
@@ -177,14 +190,7 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
     // The address record of the latest sender, whom the reply goes to.
     sockaddr_in sender{};
     print_chat_text(buffer, receive_request(sock, buffer, sender, out), out);
-    std::fputs(kPrompt, out);
-    std::fflush(out);
-
-    if (!read_line(buffer, kChatBufferSize, in)) {
-        report_input_end("Entering the data failed \n", in);
-        return false;
-    }
-    clear_filler(buffer);
+    if (!prompt_line(buffer, in, out, "Entering the data failed \n")) return false;
     if (sendto(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender),
                sizeof sender) < 0) {
         const int error = errno;
@@ -199,13 +205,7 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
 }
 
 bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept {
-    std::fputs(kPrompt, out);
-    std::fflush(out);
-    if (!read_line(buffer, kChatBufferSize, in)) {
-        report_input_end("Accessing the data failed \n", in);
-        return false;
-    }
-    clear_filler(buffer);
+    if (!prompt_line(buffer, in, out, "Accessing the data failed \n")) return false;
     send_line(sock, buffer);
     print_chat_text(buffer, receive_answer(sock, buffer), out);
     std::fflush(out);

@@ -96,10 +96,26 @@ Flow after_store() noexcept { return cir_input_ended() ? Flow::input_ended : Flo
 constexpr char kNothingInserted[] = "\nthat is not a number: nothing inserted";
 constexpr char kNothingDeleted[] = "\nthat is not a number: nothing deleted";
 
-// Carries out insertion option `choice`.
-Flow insert_option(int choice) noexcept {
-    Flow flow = Flow::go_on;
-    int number = 0;
+// The question of each insertion option that needs a number (3 to 7); null for the others.
+const char* insert_question(int choice) noexcept {
+    switch (choice) {
+        case 3:
+            return "\nEnter the position you want to insert";
+        case 4:
+            return "\nEnter the position before which you want to insert";
+        case 5:
+            return "\nEnter the position after which you want to insert";
+        case 6:
+            return "enter number before which you want to insert";
+        case 7:
+            return "enter number after which you want to insert";
+        default:
+            return nullptr;
+    }
+}
+
+// Options 1, 2, 8 and 9: an insertion at a place the list itself fixes.
+void insert_at_fixed_place(int choice) noexcept {
     switch (choice) {
         case 1:
             cir_ins_beg();
@@ -107,54 +123,63 @@ Flow insert_option(int choice) noexcept {
         case 2:
             cir_ins_end();
             break;
-        case 3:
-            std::printf("\nEnter the position you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            if (number == size + 1) {
-                cir_ins_end();
-            } else {
-                cir_ins_pos(number);
-            }
-            break;
-        case 4:
-            std::printf("\nEnter the position before which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            cir_ins_pos(shifted(number, -1));
-            break;
-        case 5:
-            std::printf("\nEnter the position after which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            cir_ins_pos(shifted(number, +1));
-            break;
-        case 6:
-            std::printf("enter number before which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            number = cir_search(number);
-            if (number > 1) {
-                cir_ins_pos(number);
-            } else if (number == 1) {
-                cir_ins_end();
-            }
-            break;
-        case 7:
-            std::printf("enter number after which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            number = cir_search(number);
-            if (number > 0 && number < size) {
-                cir_ins_pos(number + 1);
-            } else if (number == size) {
-                cir_ins_beg();
-            }
-            break;
         case 8:
             cir_ins_pos((size + 1) / 2 + 1);
             break;
-        case 9:
+        default:  // 9
             cir_ins_pos(size);
             break;
-        default:
-            std::printf("\ninvalid option");
-            return Flow::go_on;
+    }
+}
+
+// Options 3 to 5: an insertion at, before or after the position `number`.
+void insert_at_position(int choice, int number) noexcept {
+    if (choice == 4) {
+        cir_ins_pos(shifted(number, -1));
+    } else if (choice == 5) {
+        cir_ins_pos(shifted(number, +1));
+    } else if (number == size + 1) {
+        cir_ins_end();
+    } else {
+        cir_ins_pos(number);
+    }
+}
+
+// Options 6 and 7: an insertion before or after the first node that holds `value`.
+void insert_by_value(int choice, int value) noexcept {
+    const int found = cir_search(value);
+    if (choice == 6) {
+        if (found > 1) {
+            cir_ins_pos(found);
+        } else if (found == 1) {
+            cir_ins_end();
+        }
+    } else if (found > 0 && found < size) {
+        cir_ins_pos(found + 1);
+    } else if (found == size) {
+        cir_ins_beg();
+    }
+}
+
+// Carries out insertion option `choice`.
+Flow insert_option(int choice) noexcept {
+    if (choice < 1 || choice > 9) {
+        std::printf("\ninvalid option");
+        return Flow::go_on;
+    }
+    const char* question = insert_question(choice);
+    if (question == nullptr) {
+        insert_at_fixed_place(choice);
+        return after_store();
+    }
+    std::printf("%s", question);
+    Flow flow = Flow::go_on;
+    int number = 0;
+    if (!read_number(&number, kNothingInserted, &flow)) return flow;
+    if (choice <= 5) {
+        insert_at_position(choice, number);
+    } else {
+        insert_by_value(choice, number);
     }
     return after_store();
 }
