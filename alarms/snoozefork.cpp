@@ -22,12 +22,17 @@
 
 namespace {
 
+// The worker's handle. File-scope state rather than a local of main: main ends through
+// pthread_exit while the worker runs on, and a handle in main's frame would end with that
+// frame; here it names the worker for as long as the worker runs.
 pthread_t thr;
 
 constexpr int kLineLimit = 120;
 
 // The child's whole life: sleep, print, leave. _exit, so that nothing the worker had
-// buffered is flushed a second time from here.
+// buffered is flushed a second time from here. Status 1 is this program's fixed status for
+// an alarm child, not a failure report: the children are reaped by the kernel unwaited
+// (SA_NOCLDWAIT, set in main), so nothing reads it.
 [[noreturn]] void serve_alarm(const AlarmRequest& request) {
     sleep(static_cast<unsigned>(request.seconds));
     std::printf("(%d) %s \n", request.seconds, request.message);
