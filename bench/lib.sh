@@ -34,17 +34,9 @@ i386_rows() {
 # grouped NUMBER: a number with the thousands of its whole part grouped, for the measure texts
 # (5,000) and run.sh's results (12,345.6).
 grouped() {
-    local whole=${1%%.*} sign="" out=""
-    local fraction=${1#"$whole"}
-    if [ "${whole#-}" != "$whole" ]; then
-        sign=-
-        whole=${whole#-}
-    fi
-    while [ ${#whole} -gt 3 ]; do
-        out=,${whole:${#whole}-3}$out
-        whole=${whole:0:${#whole}-3}
-    done
-    printf '%s\n' "$sign$whole$out$fraction"
+    local whole=${1%%.*}
+    whole=$(sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta' <<<"$whole")
+    printf '%s%s\n' "$whole" "${1#"${1%%.*}"}"
 }
 
 # bench_need NAME FILE...: stops bench NAME unless the build has made its paths file and every
