@@ -5,6 +5,7 @@
 
 #include <time.h>
 
+/* NOLINTNEXTLINE(modernize-redundant-void-arg): the C drivers need the prototype */
 static inline double now_seconds(void) {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
