@@ -7,13 +7,17 @@
 // become a sleep that never ends.
 #pragma once
 
-inline constexpr int kAlarmMessageMax = 64;
+// The message's longest length, in characters. A macro as well, so that the request scan's
+// format can be written from it as a string literal (which the compiler checks).
+#define OSF_ALARM_MESSAGE_MAX 64
+inline constexpr int kAlarmMessageMax = OSF_ALARM_MESSAGE_MAX;
 
 struct AlarmRequest {
     int seconds = 0;
     char message[kAlarmMessageMax + 1] = {};
 };
 
-// Parses `line` into `request` with the scan "%d %64[^\n]" (its blank matches any white space,
-// or none). Returns false, leaving the request unusable, when the line is not a request.
+// Parses `line` into `request` with the scan "%d %64[^\n]", 64 being kAlarmMessageMax (its blank
+// matches any white space, or none). Returns false, leaving the request unusable, when the line is
+// not a request.
 bool parse_alarm_request(const char* line, AlarmRequest& request) noexcept;

@@ -7,6 +7,7 @@
 // End of input ends the program, but pending children carry on and still print. Children are
 // reaped by the kernel as they end, so none lingers as a zombie. See also snoozer, the same
 // service with a thread per request.
+#include <errno.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -17,16 +18,21 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
-#include "report_error.h"
+#include "report.h"
 
 namespace {
 
+// The worker's handle. File-scope state rather than a local of main: main ends through
+// pthread_exit while the worker runs on, and a handle in main's frame would end with that
+// frame; here it names the worker for as long as the worker runs.
 pthread_t thr;
 
 constexpr int kLineLimit = 120;
 
 // The child's whole life: sleep, print, leave. _exit, so that nothing the worker had
-// buffered is flushed a second time from here.
+// buffered is flushed a second time from here. Status 1 is this program's fixed status for
+// an alarm child, not a failure report: the children are reaped by the kernel unwaited
+// (SA_NOCLDWAIT, set in main), so nothing reads it.
 [[noreturn]] void serve_alarm(const AlarmRequest& request) {
     sleep(static_cast<unsigned>(request.seconds));
     std::printf("(%d) %s \n", request.seconds, request.message);
@@ -46,7 +52,7 @@ void start_alarm(const char* line) {
     std::fflush(stdout);
     const pid_t child = fork();
     if (child < 0) {
-        std::perror("Fork failed \n");
+        report_error(errno, "Fork failed \n");
         return;
     }
     if (child == 0) serve_alarm(request);
@@ -72,7 +78,7 @@ int main() {
     reap.sa_handler = SIG_DFL;
     reap.sa_flags = SA_NOCLDWAIT;
     sigemptyset(&reap.sa_mask);
-    if (sigaction(SIGCHLD, &reap, nullptr) != 0) std::perror("sigaction");
+    if (sigaction(SIGCHLD, &reap, nullptr) != 0) report_error(errno, "sigaction");
 
     // The worker's first prompt waits on the stream's lock, so the creation notice comes
     // before it.

@@ -16,7 +16,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
-#include "report_error.h"
+#include "report.h"
 
 namespace {
 
@@ -37,8 +37,10 @@ void prompt() {
 }
 
 // One alarm: parses its own copy of the request line (and frees it), then sleeps and prints,
-// or reports a bad command. Each alarm goes out in one print and one flush under the stream's
-// lock, so alarms that fall due together never split one another's lines.
+// or reports a bad command. A plain function at file scope, as pthread_create takes a function
+// pointer and no closure: all the state an alarm has travels in its line, so the alarms share
+// no state but the standard streams. Each alarm goes out in one print and one flush under the
+// stream's lock, so alarms that fall due together never split one another's lines.
 void* threadfunc(void* arg) {
     char* line = static_cast<char*>(arg);
     AlarmRequest request;
@@ -82,10 +84,7 @@ int main() {
     pthread_attr_t attributes;
     int error = pthread_attr_init(&attributes);
     if (error == 0) error = pthread_attr_setstacksize(&attributes, kAlarmStackSize);
-    if (error != 0) {
-        report_error(error, "thread creation failed\n");
-        std::exit(1);
-    }
+    if (error != 0) exit_with_error(error, "thread creation failed\n");
 
     char line[kLineLimit];
     for (;;) {

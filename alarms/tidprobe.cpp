@@ -10,7 +10,7 @@
 
 #include <cstdio>
 
-#include "report_error.h"
+#include "report.h"
 
 namespace {
 

@@ -31,9 +31,12 @@ i386_rows() {
     fi
 }
 
-# grouped NUMBER: a whole number with its thousands grouped, for the measure texts (5,000).
+# grouped NUMBER: a number with the thousands of its whole part grouped, for the measure texts
+# (5,000) and run.sh's results (12,345.6).
 grouped() {
-    echo "$1" | sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta'
+    local whole=${1%%.*}
+    whole=$(sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta' <<<"$whole")
+    printf '%s%s\n' "$whole" "${1#"${1%%.*}"}"
 }
 
 # bench_need NAME FILE...: stops bench NAME unless the build has made its paths file and every

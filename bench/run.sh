@@ -39,8 +39,21 @@ for bench in "${benches[@]}"; do
     echo "bench: $name done in $((SECONDS - start)) s" >&2
 done
 
+# The rows with their results grouped by thousands (grouped, lib.sh) where a result has four
+# digits or more before its point.
+grouped_results() {
+    local tab=$'\t' line
+    local number="^([^${tab}]*${tab}[^${tab}]*${tab})([0-9]{4,}(\\.[0-9]+)?)(${tab}.*|)$"
+    while IFS= read -r line; do
+        if [[ $line =~ $number ]]; then
+            line=${BASH_REMATCH[1]}$(grouped "${BASH_REMATCH[2]}")${BASH_REMATCH[4]}
+        fi
+        printf '%s\n' "$line"
+    done <"$1"
+}
+
 # The table: columns padded to their widest cell (counted in characters, not bytes: the units
-# hold a µ), results aligned right and grouped by thousands.
+# hold a µ), results aligned right.
 echo
 echo "$header"
 echo
@@ -50,24 +63,12 @@ LC_ALL=C awk -F '\t' '
     function pad(text, w, right) {
         return right ? repeat(" ", w - width(text)) text : text repeat(" ", w - width(text))
     }
-    function grouped(number,   out) {
-        out = ""
-        while (length(number) > 3) {
-            out = "," substr(number, length(number) - 2) out
-            number = substr(number, 1, length(number) - 3)
-        }
-        return number out
-    }
     function print_row(cells,   i, line) {
         line = "|"
         for (i = 1; i <= 5; i++) line = line " " pad(cells[i], w[i], i == 3) " |"
         print line
     }
     NF != 5 { printf "bench: a row without five fields: %s\n", $0 > "/dev/stderr"; bad = 1; next }
-    $3 ~ /^[0-9][0-9][0-9][0-9]+(\.[0-9]+)?$/ {
-        split($3, part, ".")
-        $3 = grouped(part[1]) (index($3, ".") ? "." part[2] : "")
-    }
     { n++; for (i = 1; i <= 5; i++) { cell[n, i] = $i; if (width($i) > w[i]) w[i] = width($i) } }
     END {
         split("benchmark|measure|result|unit|goal or reference", head, "|")
@@ -81,5 +82,5 @@ LC_ALL=C awk -F '\t' '
             print_row(cells)
         }
         exit bad
-    }' "$rows" || status=1
+    }' <(grouped_results "$rows") || status=1
 exit $status

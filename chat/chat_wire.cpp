@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "line_read.h"
-#include "report_failure.h"
+#include "report.h"
 #include "visible_text.h"
 
 #ifndef CHAT_SERVER_ADDRESS
@@ -48,6 +48,19 @@ void clear_filler(char* buffer) noexcept {
     const size_t length = strnlen(buffer, kChatBufferSize);
     if (length + 1 < kChatBufferSize)
         std::memset(buffer + length + 1, 0, kChatBufferSize - length - 1);
+}
+
+// Prompts on `out` and reads the user's line from `in` into `buffer`, its filler cleared. At
+// end of input, or when the read fails, says so with `failure` and returns false.
+bool prompt_line(char* buffer, std::FILE* in, std::FILE* out, const char* failure) noexcept {
+    std::fputs(kPrompt, out);
+    std::fflush(out);
+    if (!read_line(buffer, kChatBufferSize, in)) {
+        report_input_end(failure, in);
+        return false;
+    }
+    clear_filler(buffer);
+    return true;
 }
 
 // Whether a failed send of a reply to `error` says that the sender cannot be answered, rather
@@ -168,10 +181,8 @@ int open_asker_socket() noexcept {
 
 char* chat_buffer() noexcept {
     char* buffer = static_cast<char*>(std::calloc(1, kChatBufferSize));
-    if (buffer == nullptr) {
-        std::perror("allocating memory for buffer dynamically - failed \n");
-        std::exit(1);
-    }
+    if (buffer == nullptr)
+        exit_with_error(errno, "allocating memory for buffer dynamically - failed \n");
     return buffer;
 }
 
@@ -179,14 +190,7 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
     // The address record of the latest sender, whom the reply goes to.
     sockaddr_in sender{};
     print_chat_text(buffer, receive_request(sock, buffer, sender, out), out);
-    std::fputs(kPrompt, out);
-    std::fflush(out);
-
-    if (!read_line(buffer, kChatBufferSize, in)) {
-        report_input_end("Entering the data failed \n", in);
-        return false;
-    }
-    clear_filler(buffer);
+    if (!prompt_line(buffer, in, out, "Entering the data failed \n")) return false;
     if (sendto(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender),
                sizeof sender) < 0) {
         const int error = errno;
@@ -201,13 +205,7 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
 }
 
 bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept {
-    std::fputs(kPrompt, out);
-    std::fflush(out);
-    if (!read_line(buffer, kChatBufferSize, in)) {
-        report_input_end("Accessing the data failed \n", in);
-        return false;
-    }
-    clear_filler(buffer);
+    if (!prompt_line(buffer, in, out, "Accessing the data failed \n")) return false;
     send_line(sock, buffer);
     print_chat_text(buffer, receive_answer(sock, buffer), out);
     std::fflush(out);

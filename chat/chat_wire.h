@@ -21,7 +21,7 @@ int open_replier_socket() noexcept;
 // conversation over. A failed call ends the program through report_failure.
 int open_asker_socket() noexcept;
 
-// The 80-byte buffer of either side, zeroed; if it cannot be had, perror and exit status 1.
+// The 80-byte buffer of either side, zeroed; if it cannot be had, exit_with_error (status 1).
 char* chat_buffer() noexcept;
 
 // One exchange of replier: waits for a datagram, shows its text on `out` ("%s \n"), prompts,

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cir_read.h"
+#include "int_read.h"
 
 #pragma GCC visibility push(default)
 #include "ringlist.h"
@@ -27,13 +27,13 @@ namespace {
 c_node* new_node() noexcept {
     std::printf("\nEnter the element you want to insert");
     int value = 0;
-    switch (cir_read_int(&value)) {
-        case ReadStatus::value:
+    switch (read_int(&value)) {
+        case INT_READ_VALUE:
             break;
-        case ReadStatus::unreadable:
+        case INT_READ_UNREADABLE:
             std::printf("\nthat is not a number: nothing inserted");
             return nullptr;
-        case ReadStatus::ended:
+        case INT_READ_ENDED:
             return nullptr;
     }
     auto* node = static_cast<c_node*>(std::malloc(sizeof(c_node)));

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "cir_read.h"
+#include "int_read.h"
 
 #pragma GCC visibility push(default)
 #include "ringlist.h"
@@ -53,13 +54,13 @@ int shifted(int p, int delta) noexcept {
 // Reads the number an option asks for. False when it does not come: unreadable (with a
 // message saying nothing was done) or the end of input (reported in `flow`).
 bool read_number(int* number, const char* nothing_done, Flow* flow) noexcept {
-    switch (cir_read_int(number)) {
-        case ReadStatus::value:
+    switch (read_int(number)) {
+        case INT_READ_VALUE:
             return true;
-        case ReadStatus::unreadable:
+        case INT_READ_UNREADABLE:
             std::printf("%s", nothing_done);
             return false;
-        case ReadStatus::ended:
+        case INT_READ_ENDED:
             break;
     }
     *flow = Flow::input_ended;
@@ -68,13 +69,13 @@ bool read_number(int* number, const char* nothing_done, Flow* flow) noexcept {
 
 // Reads a menu choice; a token that is no number counts as a choice no menu offers.
 Flow read_choice(int* choice) noexcept {
-    switch (cir_read_int(choice)) {
-        case ReadStatus::value:
+    switch (read_int(choice)) {
+        case INT_READ_VALUE:
             return Flow::go_on;
-        case ReadStatus::unreadable:
+        case INT_READ_UNREADABLE:
             *choice = 0;
             return Flow::go_on;
-        case ReadStatus::ended:
+        case INT_READ_ENDED:
             break;
     }
     return Flow::input_ended;
@@ -85,7 +86,7 @@ Flow ask_yes_no(const char* question, char* answer) noexcept {
     *answer = 'o';
     while (*answer != 'y' && *answer != 'n') {
         std::printf("%s", question);
-        if (cir_read_answer(answer) != ReadStatus::value) return Flow::input_ended;
+        if (!cir_read_answer(answer)) return Flow::input_ended;
     }
     return Flow::go_on;
 }
@@ -95,10 +96,26 @@ Flow after_store() noexcept { return cir_input_ended() ? Flow::input_ended : Flo
 constexpr char kNothingInserted[] = "\nthat is not a number: nothing inserted";
 constexpr char kNothingDeleted[] = "\nthat is not a number: nothing deleted";
 
-// Carries out insertion option `choice`.
-Flow insert_option(int choice) noexcept {
-    Flow flow = Flow::go_on;
-    int number = 0;
+// The question of each insertion option that needs a number (3 to 7); null for the others.
+const char* insert_question(int choice) noexcept {
+    switch (choice) {
+        case 3:
+            return "\nEnter the position you want to insert";
+        case 4:
+            return "\nEnter the position before which you want to insert";
+        case 5:
+            return "\nEnter the position after which you want to insert";
+        case 6:
+            return "enter number before which you want to insert";
+        case 7:
+            return "enter number after which you want to insert";
+        default:
+            return nullptr;
+    }
+}
+
+// Options 1, 2, 8 and 9: an insertion at a place the list itself fixes.
+void insert_at_fixed_place(int choice) noexcept {
     switch (choice) {
         case 1:
             cir_ins_beg();
@@ -106,54 +123,63 @@ Flow insert_option(int choice) noexcept {
         case 2:
             cir_ins_end();
             break;
-        case 3:
-            std::printf("\nEnter the position you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            if (number == size + 1) {
-                cir_ins_end();
-            } else {
-                cir_ins_pos(number);
-            }
-            break;
-        case 4:
-            std::printf("\nEnter the position before which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            cir_ins_pos(shifted(number, -1));
-            break;
-        case 5:
-            std::printf("\nEnter the position after which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            cir_ins_pos(shifted(number, +1));
-            break;
-        case 6:
-            std::printf("enter number before which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            number = cir_search(number);
-            if (number > 1) {
-                cir_ins_pos(number);
-            } else if (number == 1) {
-                cir_ins_end();
-            }
-            break;
-        case 7:
-            std::printf("enter number after which you want to insert");
-            if (!read_number(&number, kNothingInserted, &flow)) return flow;
-            number = cir_search(number);
-            if (number > 0 && number < size) {
-                cir_ins_pos(number + 1);
-            } else if (number == size) {
-                cir_ins_beg();
-            }
-            break;
         case 8:
             cir_ins_pos((size + 1) / 2 + 1);
             break;
-        case 9:
+        default:  // 9
             cir_ins_pos(size);
             break;
-        default:
-            std::printf("\ninvalid option");
-            return Flow::go_on;
+    }
+}
+
+// Options 3 to 5: an insertion at, before or after the position `number`.
+void insert_at_position(int choice, int number) noexcept {
+    if (choice == 4) {
+        cir_ins_pos(shifted(number, -1));
+    } else if (choice == 5) {
+        cir_ins_pos(shifted(number, +1));
+    } else if (number == size + 1) {
+        cir_ins_end();
+    } else {
+        cir_ins_pos(number);
+    }
+}
+
+// Options 6 and 7: an insertion before or after the first node that holds `value`.
+void insert_by_value(int choice, int value) noexcept {
+    const int found = cir_search(value);
+    if (choice == 6) {
+        if (found > 1) {
+            cir_ins_pos(found);
+        } else if (found == 1) {
+            cir_ins_end();
+        }
+    } else if (found > 0 && found < size) {
+        cir_ins_pos(found + 1);
+    } else if (found == size) {
+        cir_ins_beg();
+    }
+}
+
+// Carries out insertion option `choice`.
+Flow insert_option(int choice) noexcept {
+    if (choice < 1 || choice > 9) {
+        std::printf("\ninvalid option");
+        return Flow::go_on;
+    }
+    const char* question = insert_question(choice);
+    if (question == nullptr) {
+        insert_at_fixed_place(choice);
+        return after_store();
+    }
+    std::printf("%s", question);
+    Flow flow = Flow::go_on;
+    int number = 0;
+    if (!read_number(&number, kNothingInserted, &flow)) return flow;
+    if (choice <= 5) {
+        insert_at_position(choice, number);
+    } else {
+        insert_by_value(choice, number);
     }
     return after_store();
 }

@@ -28,7 +28,7 @@
 #include <cstring>
 
 #include "mapped_copy.h"
-#include "report_failure.h"
+#include "report.h"
 #include "shm_message.h"
 #include "visible_text.h"
 

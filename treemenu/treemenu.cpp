@@ -36,11 +36,27 @@ void print_menu() noexcept {
 
 void reject_option() noexcept { std::puts("enter correct option "); }
 
+// Prints `prompt` (a line of its own) and reads a number into `number`; a token that is no
+// number is answered with reject_option.
+int_read prompt_number(const char* prompt, int* number) noexcept {
+    std::puts(prompt);
+    const int_read read = read_int(number);
+    if (read == INT_READ_UNREADABLE) reject_option();
+    return read;
+}
+
+// Prompts for a number and, when one comes, applies `change` with it to the tree under `root`.
+// Returns false at end of input.
+bool change_tree(const char* prompt, node* (*change)(node*, int), node*& root) noexcept {
+    int number = 0;
+    const int_read read = prompt_number(prompt, &number);
+    if (read == INT_READ_VALUE) root = change(root, number);
+    return read != INT_READ_ENDED;
+}
+
 // Carries out one option on the tree under `root`. Returns false when the program should end:
 // option 0, or end of input while reading the number an option needs.
 bool dispatch(int option, node*& root) noexcept {
-    int number = 0;
-    int_read read = INT_READ_VALUE;
     switch (option) {
         case 0:
             return false;
@@ -48,14 +64,7 @@ bool dispatch(int option, node*& root) noexcept {
             sort();
             break;
         case 2:
-            std::puts("enter the NUMBER you want to insert : ");
-            read = read_int(&number);
-            if (read == INT_READ_ENDED) return false;
-            if (read == INT_READ_VALUE)
-                root = insert_tree(root, number);
-            else
-                reject_option();
-            break;
+            return change_tree("enter the NUMBER you want to insert : ", insert_tree, root);
         case 3:
             std::puts("elements in inorder_form is : ");
             print_inorder(root);
@@ -73,14 +82,7 @@ bool dispatch(int option, node*& root) noexcept {
             print_level_order(root);
             break;
         case 7:
-            std::puts("enter the number to delete : ");
-            read = read_int(&number);
-            if (read == INT_READ_ENDED) return false;
-            if (read == INT_READ_VALUE)
-                root = bst_delete_node(root, number);
-            else
-                reject_option();
-            break;
+            return change_tree("enter the number to delete : ", bst_delete_node, root);
         case 8:
             rb_tree();
             break;
@@ -97,16 +99,11 @@ int main() {
     node* root = nullptr;
     print_menu();
     for (;;) {
-        std::puts("\nEnter the option to select the program : ");
         // cppcheck-suppress shadowVariable // on purpose: the module-wide one is the partner's
         int option = 0;  // this loop's own; the module-wide `option` belongs to the partner
-        const int_read read = read_int(&option);
+        const int_read read = prompt_number("\nEnter the option to select the program : ", &option);
         if (read == INT_READ_ENDED) break;
-        if (read == INT_READ_UNREADABLE) {
-            reject_option();
-            continue;
-        }
-        if (!dispatch(option, root)) break;
+        if (read == INT_READ_VALUE && !dispatch(option, root)) break;
     }
     return 0;
 }

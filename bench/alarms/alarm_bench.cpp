@@ -230,14 +230,14 @@ int memory(const char* path, int alarms) {
 
 int main(int argc, char** argv) {
     if (argc == 7 && std::strcmp(argv[1], "lateness") == 0) {
-        const long alarms = count_arg(argv[4]);
-        const long seconds = count_arg(argv[5]);
+        const long alarms = count_arg(argv[4], INT_MAX);
+        const long seconds = count_arg(argv[5], INT_MAX);
         if (alarms > 0 && seconds > 0)
             return lateness(argv[2], argv[3], static_cast<int>(alarms), static_cast<int>(seconds),
                             argv[6]);
     }
     if (argc == 4 && std::strcmp(argv[1], "memory") == 0) {
-        const long alarms = count_arg(argv[3]);
+        const long alarms = count_arg(argv[3], INT_MAX);
         if (alarms > 0) return memory(argv[2], static_cast<int>(alarms));
     }
     std::fprintf(stderr,

@@ -53,8 +53,8 @@ void round_trip(long i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc == 5 ? static_cast<int>(count_arg(argv[3])) : 0;
-    const long trips = argc == 5 ? count_arg(argv[4]) : 0;
+    const int rounds = argc == 5 ? static_cast<int>(count_arg(argv[3], INT_MAX)) : 0;
+    const long trips = argc == 5 ? count_arg(argv[4], INT_MAX) : 0;
     if (rounds <= 0 || trips <= 0) {
         std::fprintf(stderr, "usage: chat_bench REPLIER ASKER ROUNDS TRIPS\n");
         return 2;

@@ -21,16 +21,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "clock.h"
 #include "count_arg.h"
-#include "report_error.h"
+#include "report.h"
 
 enum { kDatagram = 80, kWarmUp = 200 };
-
-static double now_seconds(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
-}
 
 /* The server: answers each datagram to its sender, until killed. */
 static void serve(int sock) {
@@ -60,8 +55,8 @@ static void round_trip(int sock, const struct sockaddr_in* server, long i) {
 }
 
 int main(int argc, char** argv) {
-    const int rounds = argc == 3 ? (int)count_arg(argv[1]) : 0;
-    const long trips = argc == 3 ? count_arg(argv[2]) : 0;
+    const int rounds = argc == 3 ? (int)count_arg(argv[1], INT_MAX) : 0;
+    const long trips = argc == 3 ? count_arg(argv[2], INT_MAX) : 0;
     if (rounds <= 0 || trips <= 0) {
         fprintf(stderr, "usage: pingpong ROUNDS TRIPS\n");
         return 2;

@@ -16,7 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "report_error.h"
+#include "report.h"
 
 enum { kDatagram = 80, kPort = 1234 };
 

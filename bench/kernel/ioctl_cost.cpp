@@ -15,42 +15,35 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <vector>
 
+#include "../../common/report.h"
+#include "../clock.h"
 #include "../count_arg.h"
 
-namespace {
-
-double now_us() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    const long calls = argc == 3 ? count_arg(argv[2]) : 0;
+    const long calls = argc == 3 ? count_arg(argv[2], INT_MAX) : 0;
     if (calls <= 0) {
         std::fprintf(stderr, "usage: ioctl_cost DEVICE CALLS\n");
         return 2;
     }
     const int fd = open(argv[1], O_RDWR);
     if (fd < 0) {
-        std::fprintf(stderr, "ioctl_cost: open %s: %s\n", argv[1], std::strerror(errno));
+        const int error = errno;
+        report_error(error, ("ioctl_cost: open " + std::string(argv[1])).c_str());
         return 2;
     }
     std::vector<double> took(static_cast<size_t>(calls));
     for (long i = -3; i < calls; ++i) {  // the first three warm the caches and are not kept
-        const double start = now_us();
+        const double start = now_seconds();
         if (ioctl(fd, 0, 0UL) < 0) {
-            std::fprintf(stderr, "ioctl_cost: ioctl: %s\n", std::strerror(errno));
+            report_error(errno, "ioctl_cost: ioctl");
             close(fd);
             return 1;
         }
-        const double end = now_us();
-        if (i >= 0) took[static_cast<size_t>(i)] = end - start;
+        const double end = now_seconds();
+        if (i >= 0) took[static_cast<size_t>(i)] = (end - start) * 1e6;  // microseconds
     }
     close(fd);
 

@@ -1,11 +1,11 @@
 /* numcheck_bench: numcheck's throughput in lines per second on a fixed mix of valid and invalid
  * lines, side by side with a strtol-based check of the same lines, in one run.
  *
- * Built and run by bench.sh (make bench): gcc -m32 -O2 against the i386 numcheck.o that is
- * installed. Both checks see the same lines in the same order; before timing, the program makes
- * sure they agree on every line, so both do the same job. Each check is timed in alternating
- * rounds and the best round counts, which keeps the noise of a busy machine out of the table.
- * Prints two rows of the benchmark table (bench/lib.sh) on standard output.
+ * Built in the i386 tree with numcheck.o itself, run by bench.sh (make bench). Both checks see the
+ * same lines in the same order; before timing, the program makes sure they agree on every line, so
+ * both do the same job. Each check is timed in alternating rounds and the best round counts, which
+ * keeps the noise of a busy machine out of the table. Prints two rows of the benchmark table
+ * (bench/lib.sh) on standard output.
  */
 #define _POSIX_C_SOURCE 200809L
 #include <ctype.h>
@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include "clock.h"
 #include "numcheck.h"
 
 /* The mix: typed lines as a line read returns them, 12 valid and 8 invalid. */
@@ -36,12 +37,6 @@ __attribute__((noinline)) static int strtol_check(const char* line) {
     if (end == line || errno == ERANGE || end[0] != '\n' || end[1] != '\0') return 36;
     if (value > INT_MAX || value < -INT_MAX) return 36;
     return (int)(value < 0 ? -value : value);
-}
-
-static double now_seconds(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
 }
 
 static volatile unsigned sink; /* keeps the results alive */

@@ -1,6 +1,6 @@
 // source_location.h: read by clang-tidy only (cmake/lint.sh passes it with -include), never by
 // the build. clang 14 lacks __builtin_source_location, so libstdc++ 12's <source_location>
-// declares nothing under it and every file including common/report_failure.h fails to parse.
+// declares nothing under it and every file including common/report.h fails to parse.
 // This stand-in gives the same interface from the older __builtin_FILE/__builtin_LINE, so the
 // checks see the code as GCC compiles it. With a clang that has the builtin it does nothing.
 #if defined(__cplusplus) && __cplusplus > 201703L && defined(__clang__) && \

@@ -25,6 +25,8 @@
 #include <cstring>
 #include <string>
 
+#include "../../common/report.h"
+
 namespace {
 
 struct IoctlCall {
@@ -109,7 +111,7 @@ bool run_action(int fd, const std::string& action, bool& known) {
         pthread_t thread;
         const int error = pthread_create(&thread, nullptr, run_ioctl, &call);
         if (error != 0) {
-            std::fprintf(stderr, "ioctl_trigger: pthread_create: %s\n", std::strerror(error));
+            report_error(error, "ioctl_trigger: pthread_create");
             return false;
         }
         pthread_join(thread, nullptr);
@@ -132,7 +134,8 @@ int main(int argc, char** argv) {
     }
     const int fd = open(argv[1], O_RDWR);
     if (fd < 0) {
-        std::fprintf(stderr, "ioctl_trigger: open %s: %s\n", argv[1], std::strerror(errno));
+        const int error = errno;
+        report_error(error, ("ioctl_trigger: open " + std::string(argv[1])).c_str());
         return 2;
     }
     // Printed once the node is open, so a script can wait for this line.

@@ -25,7 +25,7 @@
 #include <iostream>
 #include <string>
 
-#include "report_error.h"
+#include "report.h"
 
 namespace {
 

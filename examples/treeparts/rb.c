@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "int_read.h"
 #include "treeparts.h"
 
 static void set_colour(struct rb_set *set, struct rb_node *n, enum rb_colour colour) {
@@ -145,7 +146,7 @@ void rb_tree(void) {
     long inserted = 0, ignored = 0;
     int value = 0;
     puts("red black tree: enter numbers to insert, then a word (like end) to finish : ");
-    while (read_value(&value) == 1) {
+    while (read_int(&value) == INT_READ_VALUE) {
         const int added = rb_insert(&set, value);
         if (added < 0) {
             puts("no memory left for another node: stopping here ");

@@ -6,6 +6,7 @@
  */
 #include <stdio.h>
 
+#include "int_read.h"
 #include "treeparts.h"
 
 int arr[5];
@@ -32,7 +33,7 @@ static void print_arr(const char *title) {
 void sort(void) {
     puts("enter 5 numbers to sort : ");
     for (i = 0; i < 5; ++i) {
-        if (read_value(&arr[i]) != 1) {
+        if (read_int(&arr[i]) != INT_READ_VALUE) {
             puts("sorting needs 5 numbers: nothing sorted ");
             return;
         }

@@ -36,10 +36,6 @@ void write_level_order(FILE *out, const struct node *root);
 /* Sorts arr[0..4] in place, smallest first (selection sort over i, j, min and temp). */
 void selection_sort(void);
 
-/* Reads one integer from standard input, flushing standard output first. Returns 1 for a
- * number, 0 for a token that is not one (the token is dropped), EOF at end of input. */
-int read_value(int *value);
-
 /* The red-black tree behind rb_tree. */
 enum rb_colour { RB_RED, RB_BLACK };
 

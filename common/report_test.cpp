@@ -1,7 +1,7 @@
 // report_failure: the exact report line, naming the caller's file and line and the error that
 // was current when the check failed, followed by an abort; report_error and exit_with_error:
 // perror's line for an error number given.
-#include "report_failure.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,7 +11,6 @@
 #include <cstdio>
 
 #include "process.h"
-#include "report_error.h"
 
 namespace {
 
@@ -25,10 +24,10 @@ TEST(ReportFailure, NamesTheCallSiteAndTheCurrentErrorThenAborts) {
         errno = EADDRINUSE;
         report_failure("binding failed...! \n");
     });
-    EXPECT_EQ(osf::test::failure_report_mismatch(r.err, "binding failed...! \n",
-                                                 "common/report_failure_test.cpp",
-                                                 "Address already in use"),
-              "");
+    EXPECT_EQ(
+        osf::test::failure_report_mismatch(r.err, "binding failed...! \n", "common/report_test.cpp",
+                                           "Address already in use"),
+        "");
     EXPECT_TRUE(killed_by(r.status, SIGABRT)) << describe_status(r.status);
 }
 
