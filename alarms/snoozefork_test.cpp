@@ -46,9 +46,10 @@ TEST(Snoozefork, ChildrenThatHavePrintedAreReaped) {
     snoozefork.write("0 a\n0 b\n0 c\n1 d\n");
     std::string seen;
     ASSERT_TRUE(alarms::test::read_until_count(snoozefork, seen, " \n", 4, 10s)) << seen;
-    // A child may still be on its way out just after its print; a zombie stays for good.
+    // A child may still be on its way out just after its print; a zombie stays for good (the
+    // ten seconds only stop a hung test).
     std::vector<std::string> children = alarms::test::children_of(snoozefork.pid);
-    for (int i = 0; i < 100 && !children.empty(); ++i) {
+    for (int i = 0; i < 500 && !children.empty(); ++i) {
         std::this_thread::sleep_for(20ms);
         children = alarms::test::children_of(snoozefork.pid);
     }
