@@ -91,4 +91,16 @@ bool read_until_count(osf::test::Child& child, std::string& seen, std::string_vi
     return true;
 }
 
+void retry_with_longer_alarms(int seconds, const std::function<bool(int seconds)>& attempt) {
+    for (int tries = 1;; ++tries) {
+        const auto started = std::chrono::steady_clock::now();
+        if (attempt(seconds)) return;
+        const auto took = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - started);
+        ASSERT_LT(tries, 3) << "with " << seconds << " s alarms an alarm still came before a "
+                            << "prompt it was to follow";
+        seconds = static_cast<int>(2 * took.count() + 2);
+    }
+}
+
 }  // namespace alarms::test

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -56,5 +57,11 @@ std::vector<std::string> children_of(pid_t pid);
 // time limit passes. Returns whether it did.
 bool read_until_count(osf::test::Child& child, std::string& seen, std::string_view needle,
                       size_t times, osf::test::milliseconds timeout);
+
+// Runs `attempt` with alarms of `seconds` until it returns true; it returns false when the
+// program's own output shows that the host was too slow for what it checks (an alarm came
+// before a prompt it was to follow). Each try's alarms last twice as long as the last try
+// took, plus two seconds; the third such output fails the test.
+void retry_with_longer_alarms(int seconds, const std::function<bool(int seconds)>& attempt);
 
 }  // namespace alarms::test

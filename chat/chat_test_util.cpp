@@ -79,12 +79,6 @@ bool send_raw(const std::string& packet, in_addr_t to, std::string* why) {
 
 }  // namespace
 
-std::string wire(const std::string& text) {
-    std::string bytes = text;
-    bytes.resize(80, '\0');
-    return bytes;
-}
-
 sockaddr_in server_address() {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -107,6 +101,13 @@ void Udp::send_to(const std::string& bytes, const sockaddr_in& to) {
     EXPECT_EQ(::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                        sizeof to),
               static_cast<ssize_t>(bytes.size()));
+}
+
+sockaddr_in Udp::address() const {
+    sockaddr_in self{};
+    socklen_t length = sizeof self;
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &length), 0);
+    return self;
 }
 
 std::optional<Datagram> Udp::receive(std::chrono::milliseconds timeout) {

@@ -10,15 +10,13 @@
 #include <optional>
 #include <string>
 
+#include "chat_test_wire.h"
 #include "process.h"
 
 namespace chat::test {
 
 inline constexpr char kPrompt[] = "Enter the data : \t";
 inline constexpr int kPort = 1234;
-
-// `text`, a zero byte and zero filler: the 80 bytes of a datagram.
-std::string wire(const std::string& text);
 
 // The server's address and port.
 sockaddr_in server_address();
@@ -38,6 +36,7 @@ struct Udp {
     Udp& operator=(const Udp&) = delete;
     void send_to(const std::string& bytes, const sockaddr_in& to);
     void send(const std::string& bytes) { send_to(bytes, server_address()); }
+    sockaddr_in address() const;  // where it is bound
     std::optional<Datagram> receive(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 };
 

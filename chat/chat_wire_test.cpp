@@ -12,7 +12,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "chat_test_wire.h"
+
 namespace {
+
+using chat::test::wire;
 
 // A UDP socket bound to an ephemeral port of 127.0.0.1, and that address.
 struct Socket {
@@ -29,8 +33,7 @@ struct Socket {
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
     void send_to(const std::string& text, const sockaddr_in& to) const {
-        std::string bytes = text;
-        bytes.resize(kChatBufferSize, '\0');
+        const std::string bytes = wire(text);
         ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                  sizeof to);
     }
@@ -65,12 +68,6 @@ struct Streams {
         return {printed, size};
     }
 };
-
-std::string wire(const std::string& text) {
-    std::string bytes = text;
-    bytes.resize(kChatBufferSize, '\0');
-    return bytes;
-}
 
 TEST(ChatTurn, ReplierShowsTheLineAndAnswersItsSenderUntilInputEnds) {
     const Socket replier, client;

@@ -80,11 +80,4 @@ void fill(const Values& values) {
     ASSERT_EQ(ring(), values);
 }
 
-std::string display_text(const Values& values) {
-    if (values.empty()) return "\nCircular list is Empty";
-    std::string text = "\ncircular single linked list elements:\n";
-    for (size_t i = 0; i + 1 < values.size(); ++i) text += std::to_string(values[i]) + " -> ";
-    return text + std::to_string(values.back()) + "\n";
-}
-
 }  // namespace ringlist::store_test

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display_text_test_util.h"
 #include "ringlist.h"
 
 namespace ringlist::store_test {
@@ -28,7 +29,6 @@ void free_ring();
 // Builds the ring through cir_ins_end, one value read per call.
 void fill(const Values& values);
 
-// What cir_sll_display prints for `values`.
-std::string display_text(const Values& values);
+using ringlist::test::display_text;
 
 }  // namespace ringlist::store_test

@@ -31,14 +31,14 @@ TEST_P(MenuOption, PrintsAndLeavesTheList) {
     const std::string out =
         session(fill(c.before) + std::to_string(c.menu) + "\n" + c.typed + "n\nn\n");
     const std::string shown =
-        c.menu == 1 ? listing(c.after) + kInsertAgain : ring(c.after) + kDeleteAgain;
+        c.menu == 1 ? display_text(c.after) + kInsertAgain : ring(c.after) + kDeleteAgain;
     const std::string tail = c.printed + shown + kAnother + host_end(c.after);
     const size_t at = out.rfind(kOption);
     ASSERT_NE(at, std::string::npos) << out;
     EXPECT_EQ(out.substr(at + sizeof kOption - 1), tail);
     // The menu of the chosen kind came just before, after a clear.
     const std::string menu =
-        c.menu == 1 ? std::string(kInsertMenu) + listing(c.before) : std::string(kDeleteMenu);
+        c.menu == 1 ? std::string(kInsertMenu) + display_text(c.before) : std::string(kDeleteMenu);
     EXPECT_EQ(out.substr(0, at).rfind(kClear + menu), at - menu.size() - sizeof kClear + 1);
 }
 

@@ -16,27 +16,28 @@ using osf::test::exited_with;
 
 TEST(RingMenu, InsertThenDeleteSessionWordForWord) {
     const std::string out = session("1\n2\n5\ny\n1\n4\nn\ny\n2\n2\nn\nn\n");
-    const std::string expected =
-        std::string(kClear) + kTop +
-        // insertion menu, option 2, value 5
-        kClear + kInsertMenu + listing({}) + kOption + kEnter + listing({5}) + kInsertAgain +
-        // option 1, value 4
-        kClear + kInsertMenu + listing({5}) + kOption + kEnter + listing({4, 5}) + kInsertAgain +
-        kAnother +
-        // deletion menu (no list shown before it), option 2
-        kClear + kTop + kClear + kDeleteMenu + kOption + "\nthe element you are deleting is: 5" +
-        ring({4}) + kDeleteAgain + kAnother + host_end({4});
+    const std::string expected = std::string(kClear) + kTop +
+                                 // insertion menu, option 2, value 5
+                                 kClear + kInsertMenu + display_text({}) + kOption + kEnter +
+                                 display_text({5}) + kInsertAgain +
+                                 // option 1, value 4
+                                 kClear + kInsertMenu + display_text({5}) + kOption + kEnter +
+                                 display_text({4, 5}) + kInsertAgain + kAnother +
+                                 // deletion menu (no list shown before it), option 2
+                                 kClear + kTop + kClear + kDeleteMenu + kOption +
+                                 "\nthe element you are deleting is: 5" + ring({4}) + kDeleteAgain +
+                                 kAnother + host_end({4});
     EXPECT_EQ(out, expected);
 }
 
 TEST(RingMenu, AnswersOtherThanLowerCaseYOrNRepeatTheQuestion) {
     const std::string out = session("1\n1\n3\nY\nyes\nN\nn\nx\nn\n");
     // "yes": 'y' answers, then "es" is read as the next option, which is no option.
-    const std::string expected = std::string(kClear) + kTop + kClear + kInsertMenu + listing({}) +
-                                 kOption + kEnter + listing({3}) + kInsertAgain + kInsertAgain +
-                                 kClear + kInsertMenu + listing({3}) + kOption +
-                                 "\ninvalid option" + listing({3}) + kInsertAgain + kInsertAgain +
-                                 kAnother + kAnother + host_end({3});
+    const std::string expected =
+        std::string(kClear) + kTop + kClear + kInsertMenu + display_text({}) + kOption + kEnter +
+        display_text({3}) + kInsertAgain + kInsertAgain + kClear + kInsertMenu + display_text({3}) +
+        kOption + "\ninvalid option" + display_text({3}) + kInsertAgain + kInsertAgain + kAnother +
+        kAnother + host_end({3});
     EXPECT_EQ(out, expected);
 }
 
@@ -65,7 +66,7 @@ TEST(RingMenu, EndOfInputAtEveryPromptEndsTheSession) {
         {"insert value", "1\n1\n", kEnter, {}},
         {"insert position", "1\n3\n", kPos, {}},
         {"insert number", fill({4}) + "1\n6\n", kNumBefore, {4}},
-        {"insert y/n", "1\n1\n5\n", listing({5}) + kInsertAgain, {5}},
+        {"insert y/n", "1\n1\n5\n", display_text({5}) + kInsertAgain, {5}},
         {"value without newline", "1\n1\n5", std::string(kEnter), {5}},
         {"deletion option", fill({4}) + "2\n", kOption, {4}},
         {"delete position", fill({4}) + "2\n3\n", kDelPos, {4}},

@@ -11,13 +11,6 @@ namespace ringlist::menu_test {
 using osf::test::describe_status;
 using osf::test::exited_with;
 
-std::string listing(const Values& values) {
-    if (values.empty()) return "\nCircular list is Empty";
-    std::string text = "\ncircular single linked list elements:\n";
-    for (size_t i = 0; i + 1 < values.size(); ++i) text += std::to_string(values[i]) + " -> ";
-    return text + std::to_string(values.back()) + "\n";
-}
-
 std::string ring(const Values& values) {
     if (values.empty()) return "\n[ring: empty, size 0]";
     std::string text = "\n[ring:";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display_text_test_util.h"
 #include "process.h"
 
 namespace ringlist::menu_test {
@@ -51,7 +52,7 @@ inline const std::string kMidGone = "\nthe element you are going to delete is :"
 inline const Values kFive{1, 2, 3, 4, 5};
 
 // The store's display of the list (shown by the insertion menu).
-std::string listing(const Values& values);
+using ringlist::test::display_text;
 
 // The host's cir_display (after each deletion, and once more when the menus return).
 std::string ring(const Values& values);

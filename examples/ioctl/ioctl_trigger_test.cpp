@@ -1,9 +1,13 @@
 // ioctl_trigger on the host, against /dev/null (which has read and write but no ioctl of its
 // own): the result lines the kernel test bed parses, the exit statuses, and the refusals.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
+#include <chrono>
+#include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "process.h"
@@ -58,12 +62,31 @@ TEST(IoctlTrigger, ResultLinesAndStatuses) {
     }
 }
 
+// Whether `child` has taken all that was written to its input and sleeps again, by the
+// kernel's account (the pipe's unread bytes, the process's state); false once it has ended.
+bool took_the_input_and_sleeps(osf::test::Child& child) {
+    const std::string stat_path = "/proc/" + std::to_string(child.pid) + "/stat";
+    for (int tries = 0; tries < 5000 && !child.ended(); ++tries) {
+        int unread = -1;
+        std::ifstream stat(stat_path);
+        std::string line;
+        std::getline(stat, line);
+        const size_t state = line.rfind(") ");
+        if (::ioctl(child.in, FIONREAD, &unread) == 0 && unread == 0 &&
+            state != std::string::npos && line.compare(state + 2, 1, "S") == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
 TEST(IoctlTrigger, HoldKeepsTheNodeOpenUntilALineComes) {
     osf::test::Child child = osf::test::spawn({IOCTL_TRIGGER_PATH, "/dev/null", "hold", "read"});
     child.read_until(child.out, "\n");
-    EXPECT_EQ(child.read_for(child.out, osf::test::milliseconds(300)), "") << "did not hold";
-    EXPECT_FALSE(child.ended()) << "ended while it should hold";
-    child.write("go\n");
+    child.write("go");  // a line begun: hold has read it and waits on for its end
+    ASSERT_TRUE(took_the_input_and_sleeps(child)) << "ended while it should hold";
+    EXPECT_EQ(child.read_for(child.out, osf::test::milliseconds(0)), "") << "did not hold";
+    child.write("\n");
     const std::string rest = child.read_to_eof(child.out);
     EXPECT_TRUE(
         std::regex_match(rest, std::regex("hold \\(tid [0-9]+\\): 0\nread \\(tid [0-9]+\\): 0\n")))

@@ -42,11 +42,6 @@ void drop_emulator_notes(std::string& text) {
     }
 }
 
-std::string without_emulator_notes(std::string text) {
-    if (i386_emulated()) drop_emulator_notes(text);
-    return text;
-}
-
 bool i386_emulated() {
     static const bool emulated = [] {
         const std::filesystem::path root = "/proc/sys/fs/binfmt_misc";

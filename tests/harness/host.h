@@ -18,9 +18,6 @@ bool i386_emulated();
 // rest of it.
 void drop_emulator_notes(std::string& text);
 
-// `text` without the emulator's own lines, under emulation; otherwise unchanged.
-std::string without_emulator_notes(std::string text);
-
 // Environment entries (for SpawnOptions::env) that preload the test library inject.cpp into
 // the child: `fail` becomes OSF_FAIL ("pthread_create:2-4", "fork:1"), `stop_after`
 // OSF_STOP_AFTER ("fstat"). Under AddressSanitizer the runtime is told to accept a library

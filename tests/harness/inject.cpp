@@ -2,7 +2,7 @@
 // library calls fail or to stop the program right after a chosen call. Failure paths and race
 // windows are then reached deterministically, at the call itself, whatever the host: natively
 // or under an emulator, with or without a sanitizer, and without process limits that an
-// emulator would trip over first. The harness builds the environment (inject_env in process.h).
+// emulator would trip over first. The harness builds the environment (inject_env in host.h).
 //
 //   OSF_FAIL=<call>:<n>[-<m>][,<call>:<n>[-<m>]...]
 //       calls n to m of <call> (counted from 1 in the process) fail with EAGAIN, without

@@ -1,5 +1,5 @@
-// The harness's children once started: feeding them, reading with time limits, waiting
-// (process.h); and where the harness's failures go. Starting them: spawn.cpp.
+// The harness's children once started: feeding them, reading with time limits, waiting, running
+// one to its end (process.h); and where the harness's failures go. Starting them: spawn.cpp.
 #include "process.h"
 
 #include <poll.h>
@@ -51,6 +51,27 @@ bool fill(Stream& s, milliseconds wait) {
 milliseconds left_until(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? left : milliseconds{0};
+}
+
+// Feeds `input` to a started child, reads both its streams to their end and waits for it.
+Result finish(Child child, std::string_view input, milliseconds timeout) {
+    Result result;
+    if (child.pid <= 0) return result;
+    child.write(input);
+    child.close_input();
+    // Read both streams together so that neither pipe fills up and blocks the child.
+    const auto deadline = Clock::now() + timeout;
+    while ((!child.out.eof || !child.err.eof) && Clock::now() < deadline) {
+        pollfd p[2] = {{child.out.eof ? -1 : child.out.fd, POLLIN, 0},
+                       {child.err.eof ? -1 : child.err.fd, POLLIN, 0}};
+        if (::poll(p, 2, static_cast<int>(left_until(deadline).count())) <= 0) continue;
+        if (p[0].revents) child.read_some(child.out, milliseconds{0});
+        if (p[1].revents) child.read_some(child.err, milliseconds{0});
+    }
+    result.status = child.wait(left_until(deadline) + milliseconds{100});
+    result.out = std::move(child.out.pending);
+    result.err = std::move(child.err.pending);
+    return result;
 }
 
 }  // namespace
@@ -125,7 +146,9 @@ std::string Child::read_to_eof(Stream& s, milliseconds timeout) {
 
 std::string Child::read_for(Stream& s, milliseconds window) {
     const auto deadline = Clock::now() + window;
-    while (!s.eof && Clock::now() < deadline) fill(s, left_until(deadline));
+    // One read at least: with no window, what has come by now.
+    while (fill(s, left_until(deadline)) && Clock::now() < deadline) {
+    }
     return std::exchange(s.pending, {});
 }
 
@@ -178,6 +201,15 @@ void Child::resume() { ::kill(pid, SIGCONT); }
 bool Child::ended() {
     if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) reaped = true;
     return reaped;
+}
+
+Result run(const std::vector<std::string>& argv, std::string_view input, milliseconds timeout,
+           const SpawnOptions& options) {
+    return finish(spawn(argv, options), input, timeout);
+}
+
+Result run_function(void (*body)(), milliseconds timeout) {
+    return finish(spawn_function(body), "", timeout);
 }
 
 void set_failure_report(void (*report)(const std::string& message)) { failure_report = report; }

@@ -60,7 +60,8 @@ struct Child {
                            milliseconds timeout = kDefaultTimeout);
     // Everything up to end of file (or what came before the timeout, which fails the test).
     std::string read_to_eof(Stream& s, milliseconds timeout = kDefaultTimeout);
-    // Whatever arrives within `window`; no failure if nothing does.
+    // Whatever arrives within `window` (with none, what has come by now); no failure if
+    // nothing does.
     std::string read_for(Stream& s, milliseconds window);
     // Reads once into s.pending what arrives first, waiting at most `wait` (for timing from
     // outside: it returns as soon as something came). False at end of file.

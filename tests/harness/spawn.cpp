@@ -1,6 +1,5 @@
-// Starting and running the harness's children (process.h), and what their ends mean.
+// Starting the harness's children (process.h), what their ends mean, and temporary directories.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -10,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <utility>
 
 #include "process.h"
 
@@ -18,113 +16,113 @@ namespace osf::test {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The ends of a child's standard streams, as start() makes them: pipes, or a pseudo-terminal
+// (its master, and the slave's name for the child to open) for standard input and output.
+struct Ends {
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    int err[2] = {-1, -1};
+    int master = -1;
+    std::string slave_name;
+};
 
-milliseconds left_until(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? left : milliseconds{0};
+// Makes the ends for `options`; fails the test and returns false if it cannot.
+bool open_ends(Ends& ends, const SpawnOptions& options) {
+    if (options.pty) {
+        ends.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (ends.master < 0 || ::grantpt(ends.master) != 0 || ::unlockpt(ends.master) != 0) {
+            failure(std::string("no pseudo-terminal: ") + std::strerror(errno));
+            return false;
+        }
+        ends.slave_name = ::ptsname(ends.master);
+    } else if (::pipe2(ends.in, O_CLOEXEC) != 0 || ::pipe2(ends.out, O_CLOEXEC) != 0) {
+        failure(std::string("pipe: ") + std::strerror(errno));
+        return false;
+    }
+    if (::pipe2(ends.err, O_CLOEXEC) != 0) {
+        failure(std::string("pipe: ") + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// In the child: puts standard input and output on the pseudo-terminal's slave, as the
+// child's controlling terminal, without echo or newline translation.
+void take_terminal(const std::string& slave_name) {
+    ::setsid();
+    const int slave = ::open(slave_name.c_str(), O_RDWR);
+    if (slave < 0) ::_exit(127);
+    termios t{};
+    if (::tcgetattr(slave, &t) == 0) {
+        t.c_lflag &= ~static_cast<tcflag_t>(ECHO);   // what the test types is not echoed
+        t.c_oflag &= ~static_cast<tcflag_t>(ONLCR);  // output bytes arrive unchanged
+        ::tcsetattr(slave, TCSANOW, &t);
+    }
+    ::dup2(slave, 0);
+    ::dup2(slave, 1);
+    if (slave > 2) ::close(slave);
+}
+
+// In the child: its streams, environment and directory, then `body` or the program `args`
+// (made before the fork: the child of a threaded test must not allocate).
+[[noreturn]] void become_child(char* const* args, void (*body)(), const SpawnOptions& options,
+                               const Ends& ends) {
+    if (options.pty) {
+        take_terminal(ends.slave_name);
+    } else {
+        ::dup2(ends.in[0], 0);
+        ::dup2(ends.out[1], 1);
+    }
+    ::dup2(ends.err[1], 2);
+    for (const auto& e : options.env) ::putenv(const_cast<char*>(e.c_str()));
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(127);
+    ::signal(SIGPIPE, SIG_DFL);
+    if (body != nullptr) {
+        body();
+        ::_exit(0);
+    }
+    ::execv(args[0], args);
+    ::_exit(127);
+}
+
+// In the test: keeps the test's ends of the streams in `child` and closes the child's.
+void keep_parent_ends(Child& child, const Ends& ends, bool pty) {
+    if (pty) {
+        child.in = ends.master;
+        child.out.fd = ends.master;
+    } else {
+        ::close(ends.in[0]);
+        ::close(ends.out[1]);
+        child.in = ends.in[1];
+        child.out.fd = ends.out[0];
+    }
+    ::close(ends.err[1]);
+    child.err.fd = ends.err[0];
+    // Under emulation an i386 program may also be started through another (setpriv, bash).
+    child.err.drop_emulator_notes = i386_emulated();
 }
 
 // Starts a child with its standard streams on pipes (or a pseudo-terminal) that runs `argv`,
 // or `body` when it is given.
 Child start(const std::vector<std::string>& argv, void (*body)(), const SpawnOptions& options) {
     Child child;
-    int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
-    int master = -1;
-    std::string slave_name;
-    if (options.pty) {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-            failure(std::string("no pseudo-terminal: ") + std::strerror(errno));
-            return child;
-        }
-        slave_name = ::ptsname(master);
-    } else if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
-        failure(std::string("pipe: ") + std::strerror(errno));
-        return child;
-    }
-    if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
-        failure(std::string("pipe: ") + std::strerror(errno));
-        return child;
-    }
-
+    Ends ends;
+    if (!open_ends(ends, options)) return child;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (options.pty) {
-            ::setsid();
-            const int slave = ::open(slave_name.c_str(), O_RDWR);
-            if (slave < 0) ::_exit(127);
-            termios t{};
-            if (::tcgetattr(slave, &t) == 0) {
-                t.c_lflag &= ~static_cast<tcflag_t>(ECHO);   // what the test types is not echoed
-                t.c_oflag &= ~static_cast<tcflag_t>(ONLCR);  // output bytes arrive unchanged
-                ::tcsetattr(slave, TCSANOW, &t);
-            }
-            ::dup2(slave, 0);
-            ::dup2(slave, 1);
-            if (slave > 2) ::close(slave);
-        } else {
-            ::dup2(in_pipe[0], 0);
-            ::dup2(out_pipe[1], 1);
-        }
-        ::dup2(err_pipe[1], 2);
-        for (const auto& e : options.env) ::putenv(const_cast<char*>(e.c_str()));
-        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(127);
-        ::signal(SIGPIPE, SIG_DFL);
-        if (body != nullptr) {
-            body();
-            ::_exit(0);
-        }
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
+    if (pid == 0) become_child(args.data(), body, options, ends);
     if (pid < 0) {
         failure(std::string("fork: ") + std::strerror(errno));
         return child;
     }
     child.pid = pid;
-    if (options.pty) {
-        child.in = master;
-        child.out.fd = master;
-    } else {
-        ::close(in_pipe[0]);
-        ::close(out_pipe[1]);
-        child.in = in_pipe[1];
-        child.out.fd = out_pipe[0];
-    }
-    ::close(err_pipe[1]);
-    child.err.fd = err_pipe[0];
-    // Under emulation an i386 program may also be started through another (setpriv, bash).
-    child.err.drop_emulator_notes = i386_emulated();
+    keep_parent_ends(child, ends, options.pty);
     // A child that dies must not kill the test with SIGPIPE when the test writes to it.
     ::signal(SIGPIPE, SIG_IGN);
     return child;
-}
-
-// Feeds `input` to a started child, reads both its streams to their end and waits for it.
-Result finish(Child child, std::string_view input, milliseconds timeout) {
-    Result result;
-    if (child.pid <= 0) return result;
-    child.write(input);
-    child.close_input();
-    // Read both streams together so that neither pipe fills up and blocks the child.
-    const auto deadline = Clock::now() + timeout;
-    while ((!child.out.eof || !child.err.eof) && Clock::now() < deadline) {
-        pollfd p[2] = {{child.out.eof ? -1 : child.out.fd, POLLIN, 0},
-                       {child.err.eof ? -1 : child.err.fd, POLLIN, 0}};
-        if (::poll(p, 2, static_cast<int>(left_until(deadline).count())) <= 0) continue;
-        if (p[0].revents) child.read_some(child.out, milliseconds{0});
-        if (p[1].revents) child.read_some(child.err, milliseconds{0});
-    }
-    result.status = child.wait(left_until(deadline) + milliseconds{100});
-    result.out = std::move(child.out.pending);
-    result.err = std::move(child.err.pending);
-    return result;
 }
 
 }  // namespace
@@ -135,15 +133,6 @@ Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
 
 Child spawn_function(void (*body)(), const SpawnOptions& options) {
     return start({}, body, options);
-}
-
-Result run(const std::vector<std::string>& argv, std::string_view input, milliseconds timeout,
-           const SpawnOptions& options) {
-    return finish(spawn(argv, options), input, timeout);
-}
-
-Result run_function(void (*body)(), milliseconds timeout) {
-    return finish(spawn_function(body), "", timeout);
 }
 
 bool exited_with(int status, int code) {

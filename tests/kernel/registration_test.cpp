@@ -15,6 +15,20 @@ namespace {
 
 const Section* boot_section() { return find_section(main_log(), "boot"); }
 
+// The character devices, classes and modules `section` lists after its work are those that
+// `then` (the section itself, or the boot's) listed before any; each list must be there.
+void expect_registrations_unchanged(const Section& section, const Section& then) {
+    for (const char* what : {"chardevs ", "classes ", "modules "}) {
+        const auto before = find_value(then, std::string(what) + "before: ");
+        ASSERT_TRUE(before.has_value()) << what << "before: missing\n" << describe(then);
+        EXPECT_EQ(find_value(section, std::string(what) + "after: "), before) << what << "changed\n"
+                                                                              << describe(section);
+    }
+}
+void expect_registrations_unchanged(const Section& section) {
+    expect_registrations_unchanged(section, section);
+}
+
 TEST(DuplicateDevname, SecondLoadFailsAtClassCreationWithENODEV) {
     OSF_SECTION(section, "duplicate_devname");
     const CommandRun first =
@@ -63,10 +77,7 @@ TEST(DuplicateDevname, FirstModuleUntouchedAndFailedLoadUndone) {
     EXPECT_EQ(find_command(*section, "rmmod tasklister").rc, 0);
     const Section* boot = boot_section();
     ASSERT_NE(boot, nullptr);
-    for (const char* what : {"chardevs ", "classes ", "modules "})
-        EXPECT_EQ(find_value(*section, std::string(what) + "after: "),
-                  find_value(*boot, std::string(what) + "before: "))
-            << what << "differ from before any module was loaded";
+    expect_registrations_unchanged(*section, *boot);
 }
 
 std::vector<std::string> texts_and_levels(const std::vector<KernelLine>& lines) {
@@ -106,20 +117,7 @@ TEST(MissingDevname, RefusedWithEINVALAndNothingRegistered) {
     // One clear error line per refusal, and nothing else from the modules.
     EXPECT_EQ(texts_and_levels(module_lines(*section)), expected) << describe(*section);
     EXPECT_EQ(find_value(*section, "node /dev/null: "), "char 1 3") << describe(*section);
-    for (const char* what : {"chardevs ", "classes ", "modules "})
-        EXPECT_EQ(find_value(*section, std::string(what) + "after: "),
-                  find_value(*section, std::string(what) + "before: "))
-            << what << "changed\n"
-            << describe(*section);
-}
-
-void expect_registrations_unchanged(const Section& section) {
-    for (const char* what : {"chardevs ", "classes ", "modules "}) {
-        const auto before = find_value(section, std::string(what) + "before: ");
-        ASSERT_TRUE(before.has_value()) << describe(section);
-        EXPECT_EQ(find_value(section, std::string(what) + "after: "), before) << what << "changed\n"
-                                                                              << describe(section);
-    }
+    expect_registrations_unchanged(*section);
 }
 
 // The lines of a section that start with `prefix`, in order.
@@ -262,11 +260,7 @@ TEST(Leftovers, NothingLeftInDevicesClassesOrModules) {
     OSF_SECTION(section, "leftovers");
     const Section* boot = boot_section();
     ASSERT_NE(boot, nullptr);
-    for (const char* what : {"chardevs ", "classes ", "modules "}) {
-        const auto before = find_value(*boot, std::string(what) + "before: ");
-        ASSERT_TRUE(before.has_value()) << describe(*boot);
-        EXPECT_EQ(find_value(*section, std::string(what) + "after: "), before) << what;
-    }
+    expect_registrations_unchanged(*section, *boot);
 }
 
 }  // namespace

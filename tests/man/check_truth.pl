@@ -101,5 +101,7 @@ if ($section == 3) {
     }
 }
 
+# A page that names nothing to check has not been checked.
+fail("$page: no quoted text, parameter or declared function to check") unless $checked;
 print "$page: $checked names and texts checked against $artifact, $failures wrong\n";
 exit($failures ? 1 : 0);
