@@ -68,6 +68,10 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 echo "check-on: make $target in $release, at commit ${commit:0:12}"
 start=$SECONDS
 status=0
+# make check runs in two steps: `make deps build` with the host's network (apt, the kernels'
+# download), then the tests (`make run-check`) in a network namespace of their own with only a
+# loopback interface, so that the chat's fixed port never meets a run on the host. Any other
+# target runs as it is, with the network.
 # shellcheck disable=SC2016  # expanded by the inner shell
 unshare --mount --propagation private -- bash -c '
     set -e
@@ -76,9 +80,14 @@ unshare --mount --propagation private -- bash -c '
     mount -t sysfs sysfs "$root/sys"
     mount --rbind /dev "$root/dev"
     mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
-    exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        bash -c "cd /src/osfacets && make $target"
+    in_root=(chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}"
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash -c)
+    if [ "$target" != check ]; then
+        exec "${in_root[@]}" "cd /src/osfacets && make $target"
+    fi
+    "${in_root[@]}" "cd /src/osfacets && make deps build"
+    exec unshare --net -- bash -c "ip link set lo up && exec \"\$@\"" loopback \
+        "${in_root[@]}" "cd /src/osfacets && make run-check"
 ' check-on "$root" "$target" || status=$?
 echo "check-on: make $target in $release: $((SECONDS - start)) s, status $status"
 if mounted_under "$root"; then

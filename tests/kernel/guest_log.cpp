@@ -88,6 +88,8 @@ GuestLog parse_guest_log(std::string_view text) {
     std::string line;
     Section* open = nullptr;
     bool in_kernel_log = false;
+    int boots = 0;  // a log may hold several boots' consoles, one after the other
+    int finishes = 0;
     while (std::getline(in, line)) {
         std::erase(line, '\r');
         log.console.push_back(line);
@@ -101,6 +103,7 @@ GuestLog parse_guest_log(std::string_view text) {
             open = nullptr;
             in_kernel_log = false;
         } else if (starts_with(line, "@@ osf-guest suite=")) {
+            ++boots;
             if (const auto at = line.find(" kernel="); at != std::string::npos)
                 log.release = line.substr(at + 8);
         } else if (starts_with(line, "@@ machine ")) {
@@ -109,11 +112,11 @@ GuestLog parse_guest_log(std::string_view text) {
             words >> log.machine >> la57;
             log.la57 = la57 == "la57=yes";
         } else if (line == "@@ osf-guest finished") {
-            log.finished = true;
+            ++finishes;
         } else if (starts_with(line, "@@ tainted ")) {
             if (const auto value = whole_number(std::string_view(line).substr(11));
                 value && *value >= 0)
-                log.tainted = static_cast<unsigned long>(*value);
+                log.tainted = log.tainted.value_or(0) | static_cast<unsigned long>(*value);
         } else if (starts_with(line, "@@ printk ")) {
             const auto levels = parse_numbers(std::string_view(line).substr(10));
             if (levels.size() >= 2) log.default_level = levels[1];
@@ -124,6 +127,7 @@ GuestLog parse_guest_log(std::string_view text) {
             open->lines.push_back(line);
         }
     }
+    log.finished = boots > 0 && finishes == boots;
     return log;
 }
 

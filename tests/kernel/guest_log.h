@@ -27,8 +27,9 @@ struct Section {
 struct GuestLog {
     std::vector<std::string> console;  // every line, carriage returns removed
     std::vector<Section> sections;
-    bool finished = false;  // the final status line came
-    std::optional<unsigned long> tainted;
+    // A log may hold the consoles of several boots of one kernel, one after the other.
+    bool finished = false;  // every boot's final status line came
+    std::optional<unsigned long> tainted;  // every taint any boot showed
     int default_level = -1;  // the kernel's level for lines logged without one
     std::string release;     // the guest kernel's release (uname -r)
     std::string machine;     // its machine (uname -m): i686 or x86_64

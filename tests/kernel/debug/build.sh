@@ -6,7 +6,8 @@
 # both), unpacked once into DIR/debug-src/. The configuration is `make tinyconfig` plus
 # debug.config and NAME.config of this folder; every option they name must come out as they
 # say, or the build stops (a dependency that Kconfig silently refused). The build is kept and
-# reused until the fragments, the source package or the compiler change (DIR/debug-NAME/KEY).
+# reused until this script, the fragments, the source package or the compiler change
+# (DIR/debug-NAME/KEY).
 set -euo pipefail
 
 dir=${1:?usage: build.sh DIR amd64|686}
@@ -26,7 +27,7 @@ sh "$here/../../../cmake/fetch-checkpatch.sh" "$dir/checkpatch" "$dir/debs"
 package=$(cat "$dir/checkpatch/VERSION")
 version=${package##* }
 fragments=("$here/debug.config" "$here/$name.config")
-key=$(cat "${fragments[@]}" "$dir/checkpatch/VERSION" <(gcc --version | head -n 1) |
+key=$(cat "$0" "${fragments[@]}" "$dir/checkpatch/VERSION" <(gcc --version | head -n 1) |
     sha256sum | cut -d ' ' -f 1)
 
 mkdir -p "$out"
@@ -56,7 +57,7 @@ start=$(date +%s)
 # options touch.
 obj=$out/obj
 mkdir -p "$obj"
-kmake() { make -s -C "$src" O="$obj" ARCH="$arch" "$@"; }
+kmake() { MAKEFLAGS= make -s -C "$src" O="$obj" ARCH="$arch" "$@"; }
 echo "debug kernel: configuring debug-$name (tinyconfig + ${fragments[*]##*/})"
 kmake tinyconfig >/dev/null
 "$src/scripts/kconfig/merge_config.sh" -m -O "$obj" "$obj/.config" "${fragments[@]}" >/dev/null
@@ -87,6 +88,7 @@ ARCH=$arch
 KERNEL_RELEASE=$release
 KERNEL_VERSION=$version
 KDIR=$obj
+KERNEL_CC=gcc
 VMLINUZ=$obj/arch/x86/boot/bzImage
 BUSYBOX=$busybox
 ENV
