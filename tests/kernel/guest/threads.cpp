@@ -16,6 +16,8 @@
 #include <cstring>
 #include <vector>
 
+#include "../../../bench/count_arg.h"
+
 namespace {
 
 pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
@@ -28,13 +30,6 @@ void* sleeper(void*) {
     pthread_cond_signal(&started);
     pthread_mutex_unlock(&lock);
     for (;;) pause();
-}
-
-// A whole number from 1 to `most`, or 0 if the text is not one.
-long count_arg(const char* text, long most) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= 1 && value <= most ? value : 0;
 }
 
 }  // namespace
