@@ -1,7 +1,7 @@
 # The debugging kernels (debug/build.sh: Debian's linux-source-6.1 with KASAN on x86-64,
 # kmemleak, lockdep with RCU checks, sleep-in-atomic, timer-object and delayed kobject-release
 # checks) and their test beds, as the Debian kernels' (osf_kbuild, osf_guest_bed), with the
-# suites of guest/debug.sh: every scenario, release cycles and a kmemleak scan, split over two
+# suites of guest/debug.sh: every scenario, release cycles and a kmemleak scan, split over three
 # boots side by side. Included by CMakeLists.txt. Built only on request, by the target
 # debug_kernel_bed (make check-sanitize), never by default; the tests carry the label
 # `debugkernel`, which `make check` leaves out.
@@ -26,7 +26,7 @@ foreach(kernel debug-686 debug-amd64)
   # Slower than a Debian kernel's boot (KASAN, lockdep and kmemleak under emulation, and every
   # unload waits 1 to 4 s for a delayed release): a time limit of its own. Mostly waiting, so
   # both kernels' boots run side by side, without the Debian kernels' qemu lock.
-  osf_guest_bed(${kernel} ${env} debug,debug-loads 900 debugkernel "${kos}")
+  osf_guest_bed(${kernel} ${env} debug,debug-paths,debug-cycles 900 debugkernel "${kos}")
   list(APPEND debug_beds kernel_initramfs_${kernel})
 endforeach()
 add_custom_target(debug_kernel_bed DEPENDS ${debug_beds} kernel_test)

@@ -148,10 +148,14 @@ node "/dev/$name255"
 run rmmod dirscan
 finish long_devname
 
-# The frame's failure paths and load/unload cycles (loads.sh), unless the suite runs them in a
-# boot of their own (debug.sh).
-# shellcheck source=SCRIPTDIR/loads.sh
-[ -n "${loads_apart:-}" ] || . /etc/osf/loads.sh
+# The frame's failure paths (failure_paths.sh) and load/unload cycles (cycles.sh), unless the
+# suite runs them in boots of their own (debug.sh).
+if [ -z "${loads_apart:-}" ]; then
+    # shellcheck source=SCRIPTDIR/failure_paths.sh
+    . /etc/osf/failure_paths.sh
+    # shellcheck source=SCRIPTDIR/cycles.sh
+    . /etc/osf/cycles.sh
+fi
 
 # ioctls from several processes (and threads) at once while other processes fork and exit.
 churn() {
