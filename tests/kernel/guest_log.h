@@ -28,12 +28,12 @@ struct GuestLog {
     std::vector<std::string> console;  // every line, carriage returns removed
     std::vector<Section> sections;
     // A log may hold the consoles of several boots of one kernel, one after the other.
-    bool finished = false;  // every boot's final status line came
+    bool finished = false;                 // every boot's final status line came
     std::optional<unsigned long> tainted;  // every taint any boot showed
-    int default_level = -1;  // the kernel's level for lines logged without one
-    std::string release;     // the guest kernel's release (uname -r)
-    std::string machine;     // its machine (uname -m): i686 or x86_64
-    bool la57 = false;       // whether the processor shows LA57 (five-level paging)
+    int default_level = -1;                // the kernel's level for lines logged without one
+    std::string release;                   // the guest kernel's release (uname -r)
+    std::string machine;                   // its machine (uname -m): i686 or x86_64
+    bool la57 = false;                     // whether the processor shows LA57 (five-level paging)
 };
 GuestLog parse_guest_log(std::string_view text);
 // The paging layout the guest kernel used, from its release, machine and LA57: "two-level"

@@ -57,7 +57,7 @@ start=$(date +%s)
 # options touch.
 obj=$out/obj
 mkdir -p "$obj"
-kmake() { MAKEFLAGS= make -s -C "$src" O="$obj" ARCH="$arch" "$@"; }
+kmake() { MAKEFLAGS='' make -s -C "$src" O="$obj" ARCH="$arch" "$@"; }
 echo "debug kernel: configuring debug-$name (tinyconfig + ${fragments[*]##*/})"
 kmake tinyconfig >/dev/null
 "$src/scripts/kconfig/merge_config.sh" -m -O "$obj" "$obj/.config" "${fragments[@]}" >/dev/null
