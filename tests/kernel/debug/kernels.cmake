@@ -26,7 +26,7 @@ foreach(kernel debug-686 debug-amd64)
   # Slower than a Debian kernel's boot (KASAN, lockdep and kmemleak under emulation, and every
   # unload waits 1 to 4 s for a delayed release): a time limit of its own. Mostly waiting, so
   # both kernels' boots run side by side, without the Debian kernels' qemu lock.
-  osf_guest_bed(${kernel} ${env} debug,debug-paths,debug-cycles 900 debugkernel "${kos}")
+  osf_guest_bed(${kernel} ${env} debug,debug-paths,debug-cycles 900 debugkernel ${kos})
   list(APPEND debug_beds kernel_initramfs_${kernel})
 endforeach()
 add_custom_target(debug_kernel_bed DEPENDS ${debug_beds} kernel_test)
