@@ -13,29 +13,8 @@
 # removes only ROOT's own files.
 set -euo pipefail
 
-# mounted_under DIR: true if the host's namespace has a mount at or under DIR.
-mounted_under() {
-    findmnt -rn -o TARGET | awk -v d="$1" '$0 == d || index($0, d "/") == 1 { found = 1 }
-        END { exit !found }'
-}
-
-# private_namespace COMMAND...: runs COMMAND in a mount namespace of its own whose mounts do not
-# propagate to this one. Where / is no mount point (in a chroot) its propagation cannot be
-# changed: there every mount in sight must already be private (as in a chroot entered from
-# `unshare --mount`), or nothing is run.
-private_namespace() {
-    if mountpoint -q /; then
-        unshare --mount --propagation private "$@"
-    elif findmnt -rn -o PROPAGATION >/dev/null 2>&1 &&
-        ! findmnt -rn -o PROPAGATION | grep -qvx private; then
-        unshare --mount --propagation unchanged "$@"
-    else
-        echo "kernel: this chroot's mounts are not all private (or /proc is not mounted), so" \
-            "mounts made for the build could reach the host; enter it from" \
-            "\`unshare --mount --propagation private\`" >&2
-        return 1
-    fi
-}
+# shellcheck source=cmake/namespace.sh
+. "$(dirname "$0")/namespace.sh"
 
 make_root() {
     local root=$1 release=$2 wanted

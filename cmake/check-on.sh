@@ -31,11 +31,8 @@ repo=$(git rev-parse --show-toplevel)
 commit=$(git rev-parse HEAD)
 root=$repo/build/check-on/$release
 
-# mounted_under DIR: whether anything is mounted at DIR or below it in this namespace.
-mounted_under() {
-    findmnt -rn -o TARGET | awk -v dir="$1" '$0 == dir || index($0, dir "/") == 1 { found = 1 }
-        END { exit !found }'
-}
+# shellcheck source=cmake/namespace.sh
+. "$(dirname "$0")/namespace.sh"
 # remove_root: removes the root, never while something is mounted in it (rm would go through).
 remove_root() {
     if mounted_under "$root"; then
@@ -52,7 +49,7 @@ echo "check-on: making a fresh $release root in $root (debootstrap, minbase)"
 start=$SECONDS
 # debootstrap mounts /proc and /sys in the root while it works: in a namespace of its own, so
 # that no mount outlives it, however it ends.
-unshare --mount --propagation private -- debootstrap --variant=minbase \
+private_namespace debootstrap --variant=minbase \
     --include=make,git,ca-certificates "$release" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 || {
     echo "check-on: debootstrap $release failed; its log: $root.debootstrap.log" >&2
     tail -5 "$root.debootstrap.log" >&2
@@ -73,7 +70,7 @@ status=0
 # loopback interface, so that the chat's fixed port never meets a run on the host. Any other
 # target runs as it is, with the network.
 # shellcheck disable=SC2016  # expanded by the inner shell
-unshare --mount --propagation private -- bash -c '
+private_namespace bash -c '
     set -e
     root=$1 target=$2
     mount -t proc proc "$root/proc"
