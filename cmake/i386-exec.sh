@@ -23,6 +23,7 @@ binfmt=/proc/sys/fs/binfmt_misc
 entry=osfacets-i386
 qemu=/usr/bin/qemu-i386-static
 build=$(cd "$(dirname "$0")/.." && pwd)/build
+sources=$(cd "$(dirname "$0")" && pwd)/i386-probe
 undo="echo -1 > $binfmt/$entry"
 # The ELF header of an i386 executable (class 32, little-endian, version 1, type EXEC or DYN,
 # machine 3) and the bits of it that must match, as binfmt_misc takes them; F: the emulator is
@@ -31,46 +32,18 @@ rule=":$entry:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00
 rule="$rule:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff"
 rule="$rule:$qemu:F"
 
-# claimed: whether an enabled binfmt_misc entry claims i386 executables (any such entry, ours
-# or another's, takes precedence over the kernel's own loader).
-claimed() {
-    [ "$(cat "$binfmt/status" 2>/dev/null)" = enabled ] || return 1
-    for file in "$binfmt"/*; do
-        case ${file##*/} in register | status) continue ;; esac
-        if grep -qx enabled "$file" 2>/dev/null && grep -qx 'offset 0' "$file" &&
-            grep -Eq '^magic 7f454c460101[0-9a-f]{24}0300' "$file"; then
-            return 0
-        fi
-    done
-    return 1
-}
-
-# probe: builds a small i386 program in the build tree (not /tmp, which may be mounted
-# noexec) and starts it through execv, which tells "exec format error" from every other cause.
+# probe: builds the small i386 program cmake/i386-probe/probe.c and its starter start.c (this
+# host's own architecture) in the build tree, not /tmp, which may be mounted noexec; the
+# starter tells how the kernel runs the program (start.c says how it knows).
 probe() {
     mkdir -p "$build"
     dir=$(mktemp -d "$build/i386-probe-XXXXXX")
-    printf 'int main(void) { return 7; }\n' >"$dir/probe.c"
-    # The starter (this host's own architecture): execv, which unlike execvp never hands a file
-    # it cannot execute to a shell, then the cause of a failure by its errno name.
-    cat >"$dir/start.c" <<'EOF'
-#include <errno.h>
-#include <stdio.h>
-#include <string.h>
-#include <unistd.h>
-int main(int argc, char **argv) {
-    (void)argc;
-    execv(argv[1], argv + 1);
-    printf("%s\n", errno == ENOEXEC ? "ENOEXEC" : strerror(errno));
-    return 127;
-}
-EOF
-    if ! gcc -m32 -o "$dir/probe" "$dir/probe.c" 2>/dev/null; then
+    if ! gcc -m32 -o "$dir/probe" "$sources/probe.c" 2>/dev/null; then
         rm -rf "$dir"
         echo unbuildable
         return
     fi
-    if ! gcc -o "$dir/start" "$dir/start.c" 2>/dev/null; then
+    if ! gcc -o "$dir/start" "$sources/start.c" 2>/dev/null; then
         rm -rf "$dir"
         echo "i386: gcc cannot build a program for this host" >&2
         echo failed
@@ -79,16 +52,15 @@ EOF
     rc=0
     out=$("$dir/start" "$dir/probe" 2>&1) || rc=$?
     rm -rf "$dir"
-    if [ $rc -eq 127 ] && [ "$out" = ENOEXEC ]; then
-        echo none
-    elif [ $rc -ne 7 ]; then
-        echo "i386: the i386 probe program in $build did not run: ${out:-status $rc}" >&2
-        echo failed
-    elif claimed; then
-        echo emulated
-    else
-        echo native
-    fi
+    case $rc:$out in
+        127:ENOEXEC) echo none ;;
+        7:native) echo native ;;
+        7:"emulated "*) echo emulated ;;
+        *)
+            echo "i386: the i386 probe program in $build did not run: ${out:-status $rc}" >&2
+            echo failed
+            ;;
+    esac
 }
 
 # register: makes the entry (binfmt_misc mounted first if it is not).
@@ -172,9 +144,14 @@ with_emulation() {
         echo "i386: only root can register the emulator in binfmt_misc for I386=emulated" >&2
         return 1
     fi
-    register
+    # The traps first, then the entry: an entry made before them would outlive a signal that
+    # came in between. A hang-up (the terminal closed) ends the run like an interrupt, so that
+    # the EXIT trap, which the shell skips on an untrapped signal, removes the entry.
     trap unregister EXIT
-    trap 'exit 130' INT TERM
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    register
     if [ "$(probe)" != emulated ]; then
         echo "i386: i386 programs still do not run through $qemu ($binfmt/$entry)" >&2
         return 1

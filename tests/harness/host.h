@@ -9,8 +9,9 @@
 
 namespace osf::test {
 
-// Whether i386 programs run through an emulator on this host: an enabled binfmt_misc entry
-// claims i386 executables (such an entry takes precedence over the kernel's own loader).
+// Whether this test program, and so every program of its architecture that it starts, runs
+// through an emulator (qemu-user, through binfmt_misc): told by what the kernel executes for
+// it, so it holds in a root or a container that has no binfmt_misc mounted.
 bool i386_emulated();
 
 // Takes every complete line that the emulator (qemu-user) wrote of its own out of `text`
