@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "alarm_test_util.h"
@@ -124,6 +125,23 @@ TEST_P(Services, OnATerminalPromptsAndAlarmsShowAtOnce) {
     service.close_input();  // Ctrl-D
     EXPECT_TRUE(osf::test::exited_with(service.wait(), 0))
         << osf::test::describe_status(service.status);
+}
+
+// Output that cannot be written (a full device, a closed descriptor) is said once, however many
+// prompts and alarms fail, and the service ends with status 1 at end of input.
+TEST_P(Services, OutputThatCannotBeWrittenIsSaidOnceAndFails) {
+    const AlarmService& s = GetParam();
+    const std::pair<const char*, const char*> cases[] = {
+        {">/dev/full", "No space left on device"},
+        {">&-", "Bad file descriptor"},
+    };
+    for (const auto& [redirect, error] : cases) {
+        SCOPED_TRACE(redirect);
+        const osf::test::Result r =
+            osf::test::run(osf::test::redirected({s.path}, redirect), "0 now\n\n0 again\n");
+        EXPECT_EQ(r.err, s.name + ": write error: " + error + "\n");
+        EXPECT_TRUE(osf::test::exited_with(r.status, 1)) << osf::test::describe_status(r.status);
+    }
 }
 
 // Every service this tree builds: snoozer always, snoozefork in the x86-64 trees.

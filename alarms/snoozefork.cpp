@@ -18,6 +18,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
+#include "output_check.h"
 #include "report.h"
 
 namespace {
@@ -28,6 +29,7 @@ namespace {
 pthread_t thr;
 
 constexpr int kLineLimit = 120;
+constexpr char kWriteError[] = "snoozefork: write error";
 
 // The child's whole life: sleep, print, leave. _exit, so that nothing the worker had
 // buffered is flushed a second time from here. Status 1 is this program's fixed status for
@@ -36,7 +38,7 @@ constexpr int kLineLimit = 120;
 [[noreturn]] void serve_alarm(const AlarmRequest& request) {
     sleep(static_cast<unsigned>(request.seconds));
     std::printf("(%d) %s \n", request.seconds, request.message);
-    std::fflush(stdout);
+    flush_output(stdout, kWriteError);  // an alarm that could not be shown is said once
     _exit(1);
 }
 
@@ -63,8 +65,8 @@ void* thread_start(void*) {
     char line[kLineLimit];
     for (;;) {
         std::printf("Alarm");
-        std::fflush(stdout);
-        if (!read_line(line, kLineLimit, stdin)) std::exit(0);
+        flush_output(stdout, kWriteError);
+        if (!read_line(line, kLineLimit, stdin)) std::exit(output_status(kWriteError, 0));
         if (std::strlen(line) <= 1) continue;
         start_alarm(line);
     }
@@ -86,7 +88,7 @@ int main() {
     const int error = pthread_create(&thr, nullptr, thread_start, nullptr);
     if (error != 0) exit_with_error(error, "thread creation failed.. \n");
     std::puts("thread created succesfully.. ");
-    std::fflush(stdout);
+    flush_output(stdout, kWriteError);
     funlockfile(stdout);
     pthread_exit(nullptr);
 }

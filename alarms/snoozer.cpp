@@ -16,6 +16,7 @@
 
 #include "alarm_request.h"
 #include "line_read.h"
+#include "output_check.h"
 #include "report.h"
 
 namespace {
@@ -31,9 +32,11 @@ constexpr size_t kAlarmStackSize = 512 * 1024;
 constexpr size_t kAlarmStackSize = 64 * 1024;
 #endif
 
+constexpr char kWriteError[] = "snoozer: write error";
+
 void prompt() {
     std::printf("Alarm> ");
-    std::fflush(stdout);
+    flush_output(stdout, kWriteError);
 }
 
 // One alarm: parses its own copy of the request line (and frees it), then sleeps and prints,
@@ -52,7 +55,7 @@ void* threadfunc(void* arg) {
         sleep(static_cast<unsigned>(request.seconds));
         flockfile(stdout);
         std::printf(" (%d) %s\n", request.seconds, request.message);
-        std::fflush(stdout);
+        flush_output(stdout, kWriteError);
         funlockfile(stdout);
     }
     pthread_detach(pthread_self());
@@ -92,8 +95,8 @@ int main() {
         if (!read_line(line, kLineLimit, stdin)) {
             // End the process at once, pending alarms and all. _exit, not exit: exit would
             // flush the streams without their locks while an alarm thread may be printing.
-            std::fflush(stdout);
-            _exit(0);
+            // Status 1 if some output could not be written.
+            _exit(output_status(kWriteError, 0));
         }
         if (std::strlen(line) <= 1) continue;
         start_alarm(line, &attributes);

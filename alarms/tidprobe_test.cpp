@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "process.h"
 
@@ -24,6 +25,21 @@ TEST(Tidprobe, PrintsTheValueAndItsOwnThreadIdWithoutANewline) {
     // The worker is a second kernel task of the process, with an id of its own.
     EXPECT_NE(std::stol(tid), static_cast<long>(probe.pid));
     EXPECT_EQ(probe.read_to_eof(probe.err), "");
+}
+
+// Printing that one line is the whole job: output that cannot be written is said and fails.
+TEST(Tidprobe, OutputThatCannotBeWrittenEndsWithStatusOne) {
+    const std::pair<const char*, const char*> cases[] = {
+        {">/dev/full", "No space left on device"},
+        {">&-", "Bad file descriptor"},
+    };
+    for (const auto& [redirect, error] : cases) {
+        SCOPED_TRACE(redirect);
+        const osf::test::Result r =
+            osf::test::run(osf::test::redirected({TIDPROBE_PATH}, redirect), "");
+        EXPECT_EQ(r.err, std::string("tidprobe: write error: ") + error + "\n");
+        EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
+    }
 }
 
 TEST(Tidprobe, AFailedThreadCreationEndsWithStatusOne) {

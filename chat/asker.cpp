@@ -14,8 +14,11 @@
 #include <cstdio>
 
 #include "chat_wire.h"
+#include "output_check.h"
 
 int main() {
+    // Started without standard input or output, the socket must not take their place.
+    hold_closed_standard_streams();
     const int sock = open_asker_socket();
     char* buffer = chat_buffer();
     while (asker_turn(sock, buffer, stdin, stdout)) {

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <string>
+#include <utility>
 
 #include "chat_test_util.h"
 #include "process.h"
@@ -38,9 +39,20 @@ TEST(Chat, AskerAndReplierExchangeLines) {
     // (Prefixes: a sanitizer may report after them.)
     EXPECT_EQ(asker.read_to_eof(asker.err).rfind("Accessing the data failed \n: end of input\n", 0),
               0u);
-    // A read error is named as such (standard input a directory).
-    const auto unreadable = osf::test::run({"/bin/sh", "-c", "exec \"$0\" </", ASKER_PATH}, "");
-    EXPECT_EQ(unreadable.err.rfind("Accessing the data failed \n: Is a directory\n", 0), 0u);
+    // A read error is named as such; output that cannot be written is said once; a standard
+    // stream started closed is never taken by the socket (which would read answers as lines).
+    const std::string ended = "Accessing the data failed \n: ";
+    const std::pair<const char*, std::string> streams[] = {
+        {"</", ended + "Is a directory\n"},
+        {"<&-", ended + "Bad file descriptor\n"},
+        {">/dev/full", "asker: write error: No space left on device\n" + ended + "end of input\n"},
+        {">&-", "asker: write error: Bad file descriptor\n" + ended + "end of input\n"},
+    };
+    for (const auto& [redirect, err] : streams) {
+        const auto r = osf::test::run(osf::test::redirected({ASKER_PATH}, redirect), "");
+        EXPECT_EQ(r.err.rfind(err, 0), 0u) << redirect << ": " << r.err;
+        EXPECT_TRUE(osf::test::exited_with(r.status, 1)) << osf::test::describe_status(r.status);
+    }
 
     Udp client;
     client.send(wire("last\n"));

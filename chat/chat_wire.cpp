@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "line_read.h"
+#include "output_check.h"
 #include "report.h"
 #include "visible_text.h"
 
@@ -51,10 +52,12 @@ void clear_filler(char* buffer) noexcept {
 }
 
 // Prompts on `out` and reads the user's line from `in` into `buffer`, its filler cleared. At
-// end of input, or when the read fails, says so with `failure` and returns false.
-bool prompt_line(char* buffer, std::FILE* in, std::FILE* out, const char* failure) noexcept {
+// end of input, or when the read fails, says so with `failure` and returns false. Output
+// that could not be written is said with `write_error`.
+bool prompt_line(char* buffer, std::FILE* in, std::FILE* out, const char* failure,
+                 const char* write_error) noexcept {
     std::fputs(kPrompt, out);
-    std::fflush(out);
+    flush_output(out, write_error);
     if (!read_line(buffer, kChatBufferSize, in)) {
         report_input_end(failure, in);
         return false;
@@ -190,7 +193,8 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
     // The address record of the latest sender, whom the reply goes to.
     sockaddr_in sender{};
     print_chat_text(buffer, receive_request(sock, buffer, sender, out), out);
-    if (!prompt_line(buffer, in, out, "Entering the data failed \n")) return false;
+    if (!prompt_line(buffer, in, out, "Entering the data failed \n", "replier: write error"))
+        return false;
     if (sendto(sock, buffer, kChatBufferSize, 0, reinterpret_cast<sockaddr*>(&sender),
                sizeof sender) < 0) {
         const int error = errno;
@@ -205,9 +209,10 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
 }
 
 bool asker_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcept {
-    if (!prompt_line(buffer, in, out, "Accessing the data failed \n")) return false;
+    if (!prompt_line(buffer, in, out, "Accessing the data failed \n", "asker: write error"))
+        return false;
     send_line(sock, buffer);
     print_chat_text(buffer, receive_answer(sock, buffer), out);
-    std::fflush(out);
+    flush_output(out, "asker: write error");
     return true;
 }

@@ -90,6 +90,11 @@ struct Result {
 };
 Result run(const std::vector<std::string>& argv, std::string_view input,
            milliseconds timeout = kDefaultTimeout, const SpawnOptions& options = {});
+// `argv` as the shell runs it with its standard output redirected as `redirect` says
+// (">/dev/full", ">&-"), and with `env` (NAME=value entries) set for it alone.
+std::vector<std::string> redirected(const std::vector<std::string>& argv,
+                                    const std::string& redirect,
+                                    const std::vector<std::string>& env = {});
 // Runs `body` in a child (spawn_function) to its end, with no input.
 Result run_function(void (*body)(), milliseconds timeout = kDefaultTimeout);
 

@@ -135,6 +135,15 @@ Child spawn_function(void (*body)(), const SpawnOptions& options) {
     return start({}, body, options);
 }
 
+std::vector<std::string> redirected(const std::vector<std::string>& argv,
+                                    const std::string& redirect,
+                                    const std::vector<std::string>& env) {
+    std::vector<std::string> command{"/bin/sh", "-c", "exec /usr/bin/env \"$@\" " + redirect, "sh"};
+    command.insert(command.end(), env.begin(), env.end());
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
+
 bool exited_with(int status, int code) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;
 }
