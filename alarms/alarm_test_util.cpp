@@ -82,11 +82,14 @@ std::vector<std::string> children_of(pid_t pid) {
 }
 
 bool read_until_count(osf::test::Child& child, std::string& seen, std::string_view needle,
-                      size_t times, osf::test::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (count(seen, needle) < times) {
+                      size_t times, osf::test::milliseconds stall) {
+    auto deadline = std::chrono::steady_clock::now() + stall;
+    for (size_t got = count(seen, needle); got < times;) {
         if (child.out.eof || std::chrono::steady_clock::now() >= deadline) return false;
         seen += child.read_for(child.out, osf::test::milliseconds{20});
+        const size_t now = count(seen, needle);
+        if (now > got) deadline = std::chrono::steady_clock::now() + stall;
+        got = now;
     }
     return true;
 }

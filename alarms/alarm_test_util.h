@@ -53,10 +53,12 @@ std::string erase_all(std::string text, std::string_view needle);
 // The children of `pid` as "<pid> <state>" (state Z: a zombie), found by scanning /proc.
 std::vector<std::string> children_of(pid_t pid);
 
-// Reads `child`'s standard output into `seen` until `needle` occurs `times` times in it or the
-// time limit passes. Returns whether it did.
+// Reads `child`'s standard output into `seen` until `needle` occurs `times` times in it. The
+// work's own progress decides how long that may take: it gives up only when `stall` passes
+// without a new occurrence (or at end of output), so a slow host is no failure. Returns whether
+// it got them all.
 bool read_until_count(osf::test::Child& child, std::string& seen, std::string_view needle,
-                      size_t times, osf::test::milliseconds timeout);
+                      size_t times, osf::test::milliseconds stall);
 
 // Runs `attempt` with alarms of `seconds` until it returns true; it returns false when the
 // program's own output shows that the host was too slow for what it checks (an alarm came
