@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -42,24 +44,16 @@ Result run_reader(const std::vector<std::string>& prefix = {}) {
     return osf::test::run(argv, "");
 }
 
-// `program` with `env` set for it alone and its standard output redirected by the shell
-// (`redirect`: ">/dev/full", ">&-"), if one is given.
-std::vector<std::string> command(const std::string& program, const std::vector<std::string>& env,
-                                 const std::string& redirect) {
-    std::vector<std::string> argv{"/bin/sh", "-c", "exec /usr/bin/env \"$@\" " + redirect, "sh"};
-    argv.insert(argv.end(), env.begin(), env.end());
-    argv.push_back(program);
-    return argv;
-}
-
-// Starts `program` stopped right after its first fstat: memreader with its object open and
-// locked, its size read, nothing mapped or read yet; shmwriter with its object open and locked,
-// nothing written yet.
-Child spawn_stopped(const std::string& program, const std::string& redirect = "",
-                    const std::string& argument = "") {
-    std::vector<std::string> argv = command(program, osf::test::inject_env("", "fstat"), redirect);
+// Starts `program` stopped right after the call that `stop` names (OSF_STOP_AFTER): memreader
+// after "fstat" with its object open and locked, its size read, nothing read yet, or after
+// "fstat:2" with the message copied out, nothing printed yet; shmwriter after
+// "posix_fallocate" with its new object's room reserved, nothing written or published yet.
+Child spawn_stopped(const std::string& program, const std::string& stop,
+                    const std::string& redirect = "", const std::string& argument = "") {
+    std::vector<std::string> argv{program};
     if (!argument.empty()) argv.push_back(argument);
-    Child child = osf::test::spawn(argv);
+    Child child =
+        osf::test::spawn(osf::test::redirected(argv, redirect, osf::test::inject_env("", stop)));
     child.wait_stopped();
     return child;
 }
@@ -72,11 +66,11 @@ Result finish(Child& child) {
     return r;
 }
 
-// Runs the reader stopped right after its first fstat, does `meanwhile` in that window, and
-// lets the reader finish.
+// Runs the reader stopped right after `stop`, does `meanwhile` in that window, and lets the
+// reader finish.
 Result run_reader_interrupted(const std::function<void()>& meanwhile,
-                              const std::string& redirect = "") {
-    Child reader = spawn_stopped(MEMREADER_PATH, redirect);
+                              const std::string& redirect = "", const std::string& stop = "fstat") {
+    Child reader = spawn_stopped(MEMREADER_PATH, stop, redirect);
     meanwhile();
     reader.resume();
     return finish(reader);
@@ -210,16 +204,14 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
     }
 }
 
-// Whether process `pid` waits for a lock, as /proc/locks shows it ("-> FLOCK ... <pid> ...").
-bool waits_for_lock(pid_t pid) {
-    const std::string wanted = " " + std::to_string(pid) + " ";
+// Whether process `pid` has "/shared" open by now (waiting at most 10 s for it to).
+bool holds_object_open(pid_t pid) {
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
     for (int tries = 0; tries < 1000;
          ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        std::ifstream locks("/proc/locks");
-        for (std::string line; std::getline(locks, line);)
-            if (line.find("-> FLOCK") != std::string::npos &&
-                line.find(wanted) != std::string::npos)
-                return true;
+        std::error_code error;
+        for (const auto& fd : std::filesystem::directory_iterator(fds, error))
+            if (std::filesystem::read_symlink(fd.path(), error) == "/dev/shm/shared") return true;
     }
     return false;
 }
@@ -238,38 +230,80 @@ TEST(MemReader, RootReadsAndRemovesAnotherUsersMessage) {
     EXPECT_FALSE(object_exists());
 }
 
-// The hand-over with the real writer, each side stopped in turn while it holds the object's
-// lock and the other waiting for it: a writer that comes while the reader reads finds the name
-// gone and makes a new object for the next run; a reader that comes while the writer writes
-// reads the whole message. Nothing is lost either way.
-TEST(MemReader, AWriterAndTheReaderThatOverlapLoseNothing) {
-    const std::string second = "second" + std::string(1, '\0');
-    {
-        SCOPED_TRACE("the writer comes while the reader reads");
+// The hand-over, each side stopped in its window while the other acts: a message is never read
+// twice, never half, and never removed unread; a writer killed half-way leaves the older
+// message as it was.
+TEST(MemReader, WritersAndReadersThatOverlapLoseNothing) {
+    const std::string first = "first" + std::string(1, '\0');
+    const std::string newer = "newer message" + std::string(1, '\0');
+    struct Case {
+        const char* name;
+        const char* stop;  // where the reader waits while `meanwhile` runs
+        std::function<void()> meanwhile;
+        std::string left;  // what "/shared" holds at the end, if anything
+    };
+    const Case cases[] = {
+        {"the writer publishes while the reader reads", "fstat",
+         [] {
+             EXPECT_TRUE(exited_with(osf::test::run({SHMWRITER_PATH, "second"}, "").status, 0));
+         },
+         "second" + std::string(1, '\0')},
+        {"a newer object takes the name while the reader reads", "fstat",
+         [&] {
+             ::shm_unlink(kName);
+             write_object(newer);
+         },
+         newer},
+        {"a writer without the lock writes in place after the read", "fstat:2",
+         [&] {
+             const int fd = ::shm_open(kName, O_RDWR, 0);
+             EXPECT_EQ(::pwrite(fd, newer.data(), newer.size(), 0), ssize_t(newer.size()));
+             ::close(fd);
+         },
+         newer},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         const CleanObject clean;
-        write_object("first" + std::string(1, '\0'));
-        Child reader = spawn_stopped(MEMREADER_PATH);
-        Child writer = osf::test::spawn({SHMWRITER_PATH, "second"});
-        EXPECT_TRUE(waits_for_lock(writer.pid));
-        reader.resume();
-        const Result r = finish(reader);
+        write_object(first);
+        const Result r = run_reader_interrupted(c.meanwhile, "", c.stop);
         EXPECT_EQ(r.out, printed("first"));
         EXPECT_TRUE(exited_with(r.status, 0)) << describe_status(r.status) << r.err;
-        EXPECT_TRUE(exited_with(writer.wait(), 0)) << describe_status(writer.status);
-        EXPECT_EQ(object_bytes(), second);
+        EXPECT_EQ(object_bytes(), c.left);
+    }
+    {
+        SCOPED_TRACE("a second reader waits while the first takes the message");
+        const CleanObject clean;
+        write_object(first);
+        Child reader = spawn_stopped(MEMREADER_PATH, "fstat");
+        Child second = osf::test::spawn({MEMREADER_PATH});
+        EXPECT_TRUE(holds_object_open(second.pid));
+        reader.resume();
+        EXPECT_EQ(finish(reader).out, printed("first"));
+        const Result r = finish(second);
+        EXPECT_EQ(r.err, kEmpty);
+        EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
     }
     {
         SCOPED_TRACE("the reader comes while the writer writes");
         const CleanObject clean;
-        Child writer = spawn_stopped(SHMWRITER_PATH, "", "second");
-        Child reader = osf::test::spawn({MEMREADER_PATH});
-        EXPECT_TRUE(waits_for_lock(reader.pid));
+        write_object(first);
+        Child writer = spawn_stopped(SHMWRITER_PATH, "posix_fallocate", "", "second");
+        EXPECT_EQ(run_reader().out, printed("first"));
         writer.resume();
         EXPECT_TRUE(exited_with(writer.wait(), 0)) << describe_status(writer.status);
-        const Result r = finish(reader);
-        EXPECT_EQ(r.out, printed("second"));
-        EXPECT_TRUE(exited_with(r.status, 0)) << describe_status(r.status) << r.err;
-        EXPECT_FALSE(object_exists());
+        EXPECT_EQ(object_bytes(), "second" + std::string(1, '\0'));
+    }
+    {
+        SCOPED_TRACE("a writer killed half-way");
+        const CleanObject clean;
+        write_object(first);
+        Child writer = spawn_stopped(SHMWRITER_PATH, "posix_fallocate", "", "second");
+        ::kill(writer.pid, SIGKILL);
+        EXPECT_TRUE(killed_by(writer.wait(), SIGKILL));
+        EXPECT_EQ(object_bytes(), first);
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm"))
+            EXPECT_NE(entry.path().filename().string().rfind(".shared.", 0), 0u) << entry.path();
     }
 }
 
@@ -338,7 +372,7 @@ TEST(MemReader, SomethingElseNamedSharedIsLeftAlone) {
 
 // A writer that still holds the object shrinks it after the reader read its size: the pages
 // past the new end fault (SIGBUS) and the bytes within it turn to zeros. The reader says so,
-// prints nothing, leaves nothing behind and ends with status 1.
+// prints nothing and ends with status 1; the object stays with what its writer leaves in it.
 TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
     struct Case {
         const char* name;
@@ -361,8 +395,30 @@ TEST(MemReader, AnObjectThatShrinksWhileItIsReadIsReported) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "memreader: \"/shared\" shrank while it was read: its message is lost\n");
         EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
-        EXPECT_FALSE(object_exists());
+        EXPECT_EQ(object_bytes().size(), size_t(c.shrunk_to));
     }
+}
+
+// A writer that holds the lock past the 5 seconds the reader waits: the reader gives up and says
+// so, even when started with SIGALRM blocked, and leaves the message.
+TEST(MemReader, ALockHeldTooLongEndsTheWaitWhateverTheSignalMask) {
+    const CleanObject clean;
+    write_object("held" + std::string(1, '\0'));
+    const int fd = ::shm_open(kName, O_RDONLY, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0) << std::strerror(errno);
+    sigset_t alarm_only;
+    sigset_t previous;
+    sigemptyset(&alarm_only);
+    sigaddset(&alarm_only, SIGALRM);
+    ::pthread_sigmask(SIG_BLOCK, &alarm_only, &previous);
+    Child reader = osf::test::spawn({MEMREADER_PATH});
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    const Result r = finish(reader);
+    ::close(fd);
+    EXPECT_EQ(r.err,
+              "memreader: \"/shared\" is held by its writer for too long: try again later\n");
+    EXPECT_TRUE(exited_with(r.status, 1)) << describe_status(r.status);
+    EXPECT_EQ(object_bytes(), "held" + std::string(1, '\0'));
 }
 
 // On a terminal, control characters of the message (C0, DEL, C1 lone or in UTF-8) show

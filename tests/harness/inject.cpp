@@ -7,15 +7,17 @@
 //   OSF_FAIL=<call>:<n>[-<m>][,<call>:<n>[-<m>]...]
 //       calls n to m of <call> (counted from 1 in the process) fail with EAGAIN, without
 //       doing anything: pthread_create returns the error, fork returns -1 with errno set.
-//   OSF_STOP_AFTER=<call>
-//       once the first call of <call> has returned, the program stops itself with SIGSTOP;
-//       the test does what it wants in that window and resumes it with SIGCONT.
+//   OSF_STOP_AFTER=<call>[:<n>]
+//       once call n (the first if none is named) of <call> has returned, the program stops
+//       itself with SIGSTOP; the test does what it wants in that window and resumes it with
+//       SIGCONT.
 //
-// Calls that can fail: pthread_create, fork. Stop points: fstat.
+// Calls that can fail: pthread_create, fork. Stop points: fstat, posix_fallocate.
 //
 // Only the program's own calls pass through here; the C library's internal uses of the same
 // functions do not. A call not named in either variable goes straight to the real function.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -52,17 +54,24 @@ bool should_fail(const char* call, std::atomic<unsigned long>& calls) {
     return list != nullptr && listed(list, call, n);
 }
 
-// Stops the process after the first call of `call`, if OSF_STOP_AFTER names it.
-void stop_after(const char* call, std::atomic<bool>& done) {
+// Counts a call of `call` and stops the process after it if OSF_STOP_AFTER names this call.
+void stop_after(const char* call, std::atomic<unsigned long>& calls) {
+    const unsigned long n = ++calls;
     const char* name = std::getenv("OSF_STOP_AFTER");
-    if (name == nullptr || std::strcmp(name, call) != 0 || done.exchange(true)) return;
+    const std::size_t length = std::strlen(call);
+    if (name == nullptr || std::strncmp(name, call, length) != 0) return;
+    if (name[length] == '\0'
+            ? n != 1
+            : name[length] != ':' || std::strtoul(name + length + 1, nullptr, 10) != n)
+        return;
     const int saved = errno;
     ::raise(SIGSTOP);
     // cppcheck-suppress unreachableCode // raise(SIGSTOP) returns when the test resumes us
     errno = saved;
 }
 
-std::atomic<bool> fstat_stopped{false};
+std::atomic<unsigned long> fstat_calls{0};
+std::atomic<unsigned long> fallocate_calls{0};
 
 // The next definition of `name` after this library: the C library's (or a sanitizer's).
 template <typename Function>
@@ -101,14 +110,29 @@ pid_t fork() {
 int fstat(int fd, struct stat* status) {
     static const auto next = real<decltype(&fstat)>("fstat");
     const int result = next(fd, status);
-    stop_after("fstat", fstat_stopped);
+    stop_after("fstat", fstat_calls);
     return result;
 }
 
 int fstat64(int fd, struct stat64* status) {
     static const auto next = real<decltype(&fstat64)>("fstat64");
     const int result = next(fd, status);
-    stop_after("fstat", fstat_stopped);
+    stop_after("fstat", fstat_calls);
+    return result;
+}
+
+// posix_fallocate and posix_fallocate64 likewise, as "posix_fallocate".
+int posix_fallocate(int fd, off_t offset, off_t length) {
+    static const auto next = real<decltype(&posix_fallocate)>("posix_fallocate");
+    const int result = next(fd, offset, length);
+    stop_after("posix_fallocate", fallocate_calls);
+    return result;
+}
+
+int posix_fallocate64(int fd, off64_t offset, off64_t length) {
+    static const auto next = real<decltype(&posix_fallocate64)>("posix_fallocate64");
+    const int result = next(fd, offset, length);
+    stop_after("posix_fallocate", fallocate_calls);
     return result;
 }
 
