@@ -5,7 +5,8 @@
 # (cmake/i386-exec.sh, which says in one line what it did and how to undo it); where it can,
 # it changes nothing. With I386=emulated (make check I386=emulated) qemu-user-static is
 # installed in any case, for a run that forces the emulated path. Safe to run again; never
-# asks a question; while another apt run holds apt's locks it waits (15 minutes at most).
+# asks a question. While another apt run holds apt's locks it waits (15 minutes at most), and an
+# apt source that cannot be fetched does not stop it where every package needed is there.
 set -eu
 here=$(dirname "$0")
 
@@ -94,6 +95,15 @@ retry() {
     sleep 10
 }
 
+# failed_sources LOG: the apt sources that apt-get update could not use, as its output in LOG
+# names them ("URI SUITE"), on one line.
+failed_sources() {
+    sed -n -e 's/.*Failed to fetch \([^ ]*\).*/\1/p' \
+        -e "s/^E\(rror\)\{0,1\}: The repository '\([^']*\)'.*/\2/p" "$1" |
+        sed -e 's,/dists/\([^/]*\)/.*, \1,' -e 's/ Release$//' | sort -u |
+        awk 'NR > 1 { printf ", " } { printf "%s", $0 }'
+}
+
 # install PACKAGE...: installs those of the packages that are not installed yet. A package
 # that this release's archive lacks stops it at once, and so does a package whose install
 # would remove one of the host's: apt never removes anything here (--no-remove).
@@ -113,21 +123,39 @@ install() {
     export DEBIAN_FRONTEND=noninteractive LC_ALL=C
     [ -n "${log:-}" ] || { log=$(mktemp /tmp/osfacets-deps-XXXXXX) && trap 'rm -f "$log" "$log.status"' EXIT; }
     lock="-o DPkg::Lock::Timeout=120"
+    # apt-get update exits 0 though it could not fetch a source's index, and 100 where a source
+    # has no Release file; the package lists may have every package needed all the same (a
+    # third-party source that does not answer need not stop deps). So the candidates judge it:
+    # with all of them there deps goes on, naming the sources that failed; without, a failed
+    # fetch is retried, any other failure is final, and no failure means the release lacks them.
     attempt=1
-    # (apt-get update says that an index could not be fetched, yet exits 0.)
-    # shellcheck disable=SC2086
-    until apt_run "$log" "$lists_lock" apt-get $lock update -qq && ! grep -q 'Failed to fetch' "$log"; do
-        retry "apt-get update" || exit 1
-    done
-    absent=""
-    for pkg in $missing; do
-        candidate=$(apt-cache policy "$pkg" 2>/dev/null | sed -n 's/^ *Candidate: //p')
-        case $candidate in "" | "(none)") absent="$absent $pkg" ;; esac
-    done
-    if [ -n "$absent" ]; then
-        echo "deps: $release has no package:$absent (apt-cache policy" \
-            "finds no candidate in this host's apt sources)" >&2
+    while :; do
+        rc=0
+        # shellcheck disable=SC2086
+        apt_run "$log" "$lists_lock" apt-get $lock update -qq || rc=$?
+        failed=$(failed_sources "$log")
+        absent=""
+        for pkg in $missing; do
+            candidate=$(apt-cache policy "$pkg" 2>/dev/null | sed -n 's/^ *Candidate: //p')
+            case $candidate in "" | "(none)") absent="$absent $pkg" ;; esac
+        done
+        [ -n "$absent" ] || break
+        if [ "$rc" -eq 0 ] && [ -z "$failed" ]; then
+            echo "deps: $release has no package:$absent (apt-cache policy" \
+                "finds no candidate in this host's apt sources)" >&2
+            exit 1
+        fi
+        retry "apt-get update" && continue
+        echo "deps: no package:$absent in the package lists at hand, apt-get update having" \
+            "failed (above)" >&2
         exit 1
+    done
+    if [ -n "$failed" ]; then
+        echo "deps: going on without $failed, which apt-get update could not use (above):" \
+            "every package needed has a candidate" >&2
+    elif [ "$rc" -ne 0 ]; then
+        echo "deps: going on although apt-get update failed (above):" \
+            "every package needed has a candidate" >&2
     fi
     # shellcheck disable=SC2086
     removed=$(apt-get $lock install -s -qq --no-install-recommends $missing 2>/dev/null |
