@@ -36,6 +36,7 @@ TEST(VisibleText, ControlCharactersShowAsCatVShowsThemOnATerminalOnly) {
          "0;t\xc2\x9c",
          "M-BM-^[2JM-BM-^]0;tM-BM-^\\"},           // U+009B...
         {"\xe0\x82\x9b\xc2", "\xe0M-^BM-^[\xc2"},  // overlong U+009B: not UTF-8, lone bytes
+        {"\xf4\x90\x80\x80", "\xf4M-^PM-^@M-^@"},  // above U+10FFFF: not UTF-8 either
         {"", ""},
     };
     for (const Case& c : cases) {
