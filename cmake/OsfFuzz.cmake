@@ -3,17 +3,35 @@
 set(OSF_FUZZ_SECONDS 15 CACHE STRING "How long each fuzz target's test runs it, in seconds")
 find_program(OSF_CLANGXX NAMES clang++ clang++-14)
 
+# Each input's time limit, and how the run is watched. libFuzzer checks the limit on a SIGALRM
+# every limit/2 + 1 seconds, and under qemu-user (7.2) a signal that interrupts x87 code
+# garbles the x87 registers: the fuzzer's own choice of the next input (x87 code in an i386
+# build) then now and then divides by zero. So under emulation the limit is made so long that
+# the first alarm comes after the run has ended (a stuck input still ends the run, within the
+# test's own time-out). There, too, no thread watches the resident memory: with that thread,
+# a run that met a stuck input never exits.
+set(OSF_FUZZ_INPUT_SECONDS 5)
+set(OSF_FUZZ_WATCH "")
+if(OSF_SANITIZE_ADDRESS AND OSF_ARCH STREQUAL "i386")
+  execute_process(COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/i386-exec.sh probe
+                  OUTPUT_VARIABLE i386_exec OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(i386_exec STREQUAL "emulated")
+    math(EXPR OSF_FUZZ_INPUT_SECONDS "2 * ${OSF_FUZZ_SECONDS} + 10")
+    set(OSF_FUZZ_WATCH -rss_limit_mb=0)
+  endif()
+endif()
+
 # osf_fuzz(<name> SOURCES <files...> [INCLUDES <dirs...>] [DEFINES <macros...>] [DICT <file>]
 #          [SEEDS <dir>] [LABELS <labels...>])
 # The fuzz target <name>, built from <files...> (the target <name>.cpp and the sources it
 # fuzzes), and the test <name>, labelled fuzz and <labels>, that runs it for OSF_FUZZ_SECONDS,
-# each input for at most 5 s. Only in the i386 sanitizer tree, where the build is clang's
-# (libFuzzer's compiler; the tree's own is gcc) under ASan and UBSan, one object per source
-# with its header dependencies. The run starts from the inputs in the source folder <dir> and
-# the corpus that earlier runs grew in the build tree (<name>_corpus; under emulation each run
-# starts from the seeds alone, see below), and adds what it finds there; an input that fails
-# is kept as <name>-crash-<hash> (or -timeout-, -oom-) beside it. Paths are relative to the
-# calling folder.
+# each input for at most OSF_FUZZ_INPUT_SECONDS. Only in the i386 sanitizer tree, where the
+# build is clang's (libFuzzer's compiler; the tree's own is gcc) under ASan and UBSan, one
+# object per source with its header dependencies. The run starts from the inputs in the
+# source folder <dir> and the corpus that earlier runs grew in the build tree (<name>_corpus;
+# under emulation each run starts from the seeds alone, see below), and adds what it finds
+# there; an input that fails is kept as <name>-crash-<hash> (or -timeout-, -oom-) beside it.
+# Paths are relative to the calling folder.
 function(osf_fuzz name)
   if(NOT (OSF_SANITIZE_ADDRESS AND OSF_ARCH STREQUAL "i386"))
     return()
@@ -53,8 +71,8 @@ function(osf_fuzz name)
       DEPENDS ${objects}
       COMMENT "Linking the fuzz target ${name}" VERBATIM)
     add_custom_target(${name} ALL DEPENDS ${fuzzer})
-    set(options -max_total_time=${OSF_FUZZ_SECONDS} -timeout=5
-                -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/${name}-)
+    set(options -max_total_time=${OSF_FUZZ_SECONDS} -timeout=${OSF_FUZZ_INPUT_SECONDS}
+                ${OSF_FUZZ_WATCH} -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/${name}-)
     if(F_DICT)
       list(APPEND options -dict=${CMAKE_CURRENT_SOURCE_DIR}/${F_DICT})
     endif()
@@ -67,7 +85,7 @@ function(osf_fuzz name)
     endif()
     add_test(NAME ${name} COMMAND ${fuzzer} ${options} ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
   endif()
-  math(EXPR timeout "${OSF_FUZZ_SECONDS} + 75")
+  math(EXPR timeout "${OSF_FUZZ_SECONDS} + ${OSF_FUZZ_INPUT_SECONDS} + 75")
   set(labels fuzz ${F_LABELS})
   # No quarantine of freed blocks (it catches a use after free, and the fuzzed functions free
   # nothing): it grows the heap by hundreds of MB a run, and under qemu-user, which hands an
