@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "chat_text.h"
 #include "line_read.h"
 #include "output_check.h"
 #include "report.h"
-#include "visible_text.h"
 
 #ifndef CHAT_SERVER_ADDRESS
 #define CHAT_SERVER_ADDRESS "127.0.0.1"
@@ -32,14 +32,12 @@ sockaddr_in chat_server_address() noexcept {
     return address;
 }
 
-// Prints the text of a datagram of `received` bytes as "%s \n": the bytes received up to the
-// first zero byte, never those that an earlier, longer datagram or our own line left in the
-// buffer after them. On a terminal its control characters show visibly (visible_text.h); to a
-// pipe or a file its bytes go out as they came.
+// Prints the text of a datagram of `received` bytes (chat_text.h) as "%s \n", made visible
+// when `out` is a terminal.
 void print_chat_text(const char* buffer, std::size_t received, std::FILE* out) noexcept {
-    char shown[kVisibleGrowth * kChatBufferSize];
+    char shown[kChatShownSize];
     const bool terminal = isatty(fileno(out)) == 1;
-    const std::size_t length = visible_text(buffer, strnlen(buffer, received), shown, terminal);
+    const std::size_t length = chat_text(buffer, received, shown, terminal);
     std::fprintf(out, "%.*s \n", static_cast<int>(length), shown);
 }
 

@@ -38,7 +38,7 @@ sh cmake/fetch-checkpatch.sh "$OSF_KERNEL_DIR/checkpatch" "$OSF_KERNEL_DIR/debs"
 rm -rf "$out"
 mkdir -p "$out/tidy" "$out/cppcheck"
 python3 - "$root" "$out/compile_commands.json" "$OSF_I386" "$OSF_X86_64" <<'EOF'
-import json, sys
+import glob, json, os, sys
 root, target, i386, x86_64 = sys.argv[1:5]
 
 def ours(path):
@@ -53,9 +53,11 @@ by_hand = [
     # treemenu/link_test.sh: the C partner of treemenu.o (one of its three variants).
     ("treemenu/link_partners/partner.c",
      "gcc -m32 -std=c11 -Wall -Wextra -DVARIABLES_STRONG -Itreemenu"),
-    # calc/CMakeLists.txt (sanitizer tree): the numcheck fuzzer, built by clang.
-    ("calc/numcheck_fuzz.cpp", "clang++ -m32 -std=c++20 -Wall -Wextra -Icalc"),
 ]
+# The fuzz targets (osf_fuzz, cmake/OsfFuzz.cmake), built by clang in the sanitizer tree only.
+for path in sorted(glob.glob("*/*_fuzz.cpp", root_dir=root)):
+    by_hand.append((path, "clang++ -m32 -std=c++20 -Wall -Wextra -Icommon -I" +
+                    os.path.dirname(path)))
 for path, flags in by_hand:
     units.append({"directory": root, "file": root + "/" + path,
                   "command": flags + " -c " + path + " -o /dev/null"})

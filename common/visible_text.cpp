@@ -86,8 +86,9 @@ std::size_t visible_text(const char* text, std::size_t length, char* shown,
             continue;
         }
         const std::size_t size = utf8_sequence(text, i, length);
-        if (size == 2 && is_c1(static_cast<unsigned char>(text[i + 1]))) {
-            // U+0080 to U+009F: both bytes as cat -v shows them ("M-BM-^[" for U+009B).
+        if (size == 2 && c == 0xc2 && is_c1(static_cast<unsigned char>(text[i + 1]))) {
+            // U+0080 to U+009F: both bytes as cat -v shows them ("M-BM-^[" for U+009B). Other
+            // leads with these continuation bytes are letters (0xc3 0x80 is U+00C0).
             n += cat_v(c, shown + n);
             n += cat_v(static_cast<unsigned char>(text[i + 1]), shown + n);
         } else if (size > 0) {
