@@ -1,10 +1,11 @@
 # shellcheck shell=sh
-# apt-private.sh: sourced by tests/kernel/fetch.sh and cmake/fetch-checkpatch.sh. Both download
-# from Debian's archive with apt working from a private state folder, so the host needs no
-# `dpkg --add-architecture`, never waits for the system's apt lock, and /etc/apt is never
-# changed. The package sources are written out here, suite by suite, and signed by
-# debian-archive-keyring's keys (which hold both Debian 12's and Debian 13's): what is
-# downloaded never depends on the host's own sources or release.
+# apt-private.sh: sourced by tests/kernel/fetch.sh and cmake/fetch-checkpatch.sh, after
+# cmake/mirror.sh. Both download from Debian's archive with apt working from a private state
+# folder, so the host needs no `dpkg --add-architecture`, never waits for the system's apt lock,
+# and /etc/apt is never changed. The package sources are written out here, suite by suite,
+# signed by debian-archive-keyring's keys (which hold both Debian 12's and Debian 13's), at the
+# archive's address that the host's own sources give (mirror.sh): what is downloaded never
+# depends on the host's release.
 
 # apt_private_suites SET: the suites a set names. A release takes its security updates with it;
 # backports stand alone, so that their meta-packages name backports' own kernel.
@@ -23,8 +24,8 @@ apt_private_setup() {
     apt_keyring=/usr/share/keyrings/debian-archive-keyring.gpg
     for apt_suite in $(apt_private_suites "$2"); do
         case $apt_suite in
-            *-security) apt_url=http://security.debian.org/debian-security ;;
-            *) apt_url=http://deb.debian.org/debian ;;
+            *-security) apt_url=$(security_mirror) ;;
+            *) apt_url=$(archive_mirror) ;;
         esac
         echo "deb [signed-by=$apt_keyring] $apt_url $apt_suite main" >>"$1/sources.list.tmp"
     done

@@ -15,10 +15,13 @@ set -euo pipefail
 
 # shellcheck source=cmake/namespace.sh
 . "$(dirname "$0")/namespace.sh"
+# shellcheck source=cmake/mirror.sh
+. "$(dirname "$0")/mirror.sh"
 
 make_root() {
-    local root=$1 release=$2 wanted
+    local root=$1 release=$2 wanted mirror
     shift 2
+    mirror=$(archive_mirror)
     wanted=$(printf '%s\n' "$@" | sort -u | tr '\n' ' ')
     [ -f "$root/.packages" ] && [ "$(cat "$root/.packages")" = "$wanted" ] && return
     if mounted_under "$root"; then
@@ -31,7 +34,7 @@ make_root() {
     if ! private_namespace debootstrap --variant=minbase \
         --keyring=/usr/share/keyrings/debian-archive-keyring.gpg \
         --include="$(echo "$wanted" | xargs | tr ' ' ,)" \
-        "$release" "$root.new" http://deb.debian.org/debian >"$root.log" 2>&1; then
+        "$release" "$root.new" "$mirror" >"$root.log" 2>&1; then
         tail -n 20 "$root.log" >&2
         echo "kernel: debootstrap of Debian $release failed (see $root.log)" >&2
         exit 1

@@ -2,9 +2,11 @@
 # check-on.sh RELEASE [TARGET]: `make TARGET` (check by default) on a fresh Debian RELEASE
 # (trixie, bookworm, ...), for `make check-on RELEASE=...`. debootstrap makes a minimal root of
 # that release in build/check-on/RELEASE (the variant minbase, with make, git and the CA
-# certificates: what a newcomer's fresh machine has), a clone of this repository's current
-# commit goes into it, and `make TARGET` runs there as root, so that its own `make deps`
-# installs everything else from that release's archive. Uncommitted changes are not in it.
+# certificates: what a newcomer's fresh machine has), from the archive that this host's apt
+# sources name (cmake/mirror.sh, MIRROR= overrides it), with that release's security updates
+# in its sources as on an installed system; a clone of this repository's current commit goes
+# into it, and `make TARGET` runs there as root, so that its own `make deps` installs
+# everything else from that release's archive. Uncommitted changes are not in it.
 #
 # The root is entered with chroot inside a private mount namespace: /proc, /sys, /dev and a
 # /dev/shm of its own are mounted there and nowhere else, so they vanish with the run and
@@ -14,7 +16,6 @@
 set -euo pipefail
 release=${1:-}
 target=${2:-check}
-mirror=${MIRROR:-http://deb.debian.org/debian}
 if ! [[ $release =~ ^[a-z][a-z0-9-]*$ ]]; then
     echo "check-on: RELEASE='$release'? name a Debian release: make check-on RELEASE=trixie" >&2
     exit 2
@@ -33,6 +34,10 @@ root=$repo/build/check-on/$release
 
 # shellcheck source=cmake/namespace.sh
 . "$(dirname "$0")/namespace.sh"
+# shellcheck source=cmake/mirror.sh
+. "$(dirname "$0")/mirror.sh"
+mirror=$(archive_mirror)
+security=$(security_mirror)
 # remove_root: removes the root, never while something is mounted in it (rm would go through).
 remove_root() {
     if mounted_under "$root"; then
@@ -61,6 +66,8 @@ echo "check-on: root made in $((SECONDS - start)) s"
 git clone --quiet --no-hardlinks "$repo" "$root/src/osfacets"
 git -C "$root/src/osfacets" checkout --quiet --detach "$commit"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+printf 'deb %s %s main\ndeb %s %s-security main\n' "$mirror" "$release" "$security" "$release" \
+    >"$root/etc/apt/sources.list"
 
 echo "check-on: make $target in $release, at commit ${commit:0:12}"
 start=$SECONDS

@@ -23,6 +23,8 @@ exec 9>"$dir/.lock"
 flock 9
 [ -f "$dir/VERSION" ] && [ -f "$dir/linux-source-6.1.tar.xz" ] && exit 0
 
+# shellcheck source=cmake/mirror.sh
+. "$(dirname "$0")/mirror.sh"
 # shellcheck source=cmake/apt-private.sh
 . "$(dirname "$0")/apt-private.sh"
 mkdir -p "$dir/deb"

@@ -21,6 +21,8 @@
 # matter, and no root is needed but for making a build root.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=cmake/mirror.sh
+. "$here/../../cmake/mirror.sh"
 # shellcheck source=cmake/apt-private.sh
 . "$here/../../cmake/apt-private.sh"
 
