@@ -3,9 +3,13 @@
 # osf_gtest(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
 #           [RESOURCE_LOCK <lock>] [TIMEOUT <seconds>])
 # A GoogleTest executable linked with the test harness and its main; each case becomes one
-# CTest test.
+# CTest test. Without BUILD_TESTING (a package build) it is declared but never built.
 function(osf_gtest name)
   cmake_parse_arguments(T "" "RESOURCE_LOCK;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT BUILD_TESTING)
+    add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE osf_harness_main ${T_LIBS})
   if(NOT T_TIMEOUT)
@@ -63,6 +67,14 @@ function(osf_install_programs)
   endforeach()
 endfunction()
 
+# osf_install_partners(<targets...>): in a package build, installs the partners that a user
+# runs to try the deliverables into libexec/osfacets/ (the osfacets-examples package).
+function(osf_install_partners)
+  if(OSF_PACKAGE_BUILD)
+    install(TARGETS ${ARGN} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/osfacets)
+  endif()
+endfunction()
+
 # osf_object(<name> <object-library> [LOCALIZE <pattern>]): the objects of <object-library>
 # joined (ld -r) into the one relocatable object <name>.o in this folder's build directory, the
 # very file that the i386 tree installs into lib/osfacets and that osf_link_object links. The
@@ -91,7 +103,7 @@ function(osf_object name library)
   add_custom_target(${name}_object ALL DEPENDS ${object})
   set_property(GLOBAL PROPERTY OSF_OBJECT_${name} ${object})
   if(OSF_ARCH STREQUAL "i386")
-    install(FILES ${object} DESTINATION lib/osfacets)
+    install(FILES ${object} DESTINATION ${CMAKE_INSTALL_LIBDIR}/osfacets)
   endif()
 endfunction()
 

@@ -3,7 +3,9 @@
 # default build and installs it under share/man/man<section>/. Every page is checked to render
 # without a warning (groff, mandoc), and to name only what its deliverable really has: the
 # texts it quotes as the program's own are looked up in the built artifact, in whichever tree
-# builds that artifact (snoozefork's in the x86-64 tree).
+# builds that artifact (snoozefork's in the x86-64 tree). A package build makes each page in the
+# tree whose packages hold it: a deliverable's in the tree that delivers it, the modules' (section
+# 4) with their DKMS sources in the x86-64 tree.
 
 find_program(OSF_SCDOC scdoc)
 
@@ -25,7 +27,15 @@ function(osf_man)
     get_filename_component(name ${page} NAME)
     string(REGEX REPLACE "^.*\\.([1-9])$" "\\1" section ${name})
 
-    if(OSF_ARCH STREQUAL "i386")
+    # The tree that makes the page (above).
+    if(NOT OSF_PACKAGE_BUILD)
+      string(COMPARE EQUAL "${OSF_ARCH}" i386 make_page)
+    elseif(section STREQUAL "4")
+      string(COMPARE EQUAL "${OSF_ARCH}" x86_64 make_page)
+    else()
+      osf_delivered_here(${artifact} make_page)
+    endif()
+    if(make_page)
       if(NOT OSF_SCDOC)
         message(FATAL_ERROR "scdoc not found: make deps installs it (cmake/deps/man.list)")
       endif()
