@@ -16,6 +16,10 @@
 #                  scripts, checkpatch.pl over the modules
 #   make check-on RELEASE=trixie   make check inside a fresh root of that Debian release
 #                  (debootstrap, chroot in a private mount namespace; cmake/check-on.sh)
+#   make deb [RELEASE=bookworm]   the Debian packages (debian/) in build/deb/, built by sbuild
+#                  in clean roots of that release, lintian-checked there (cmake/deb.sh)
+#   make check-deb the packages' tests (debian/tests) by autopkgtest in fresh Debian 12 and 13
+#                  roots, then the modules DKMS built there booted with Debian 13's own kernel
 #
 # I386=emulated (make check I386=emulated) runs every i386 program of check, tour,
 # check-sanitize or bench through qemu-user-static, even on a host whose kernel runs them
@@ -39,7 +43,7 @@ KERNELS := $(shell awk '!/^\#/ && NF { print $$1 }' tests/kernel/kernels.list)
 VM_KERNELS := $(KERNELS) debug-686 debug-amd64
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
-.PHONY: check-on
+.PHONY: check-on deb check-deb
 .PHONY: clean run-check run-tour run-bench run-sanitize
 
 all: build
@@ -77,7 +81,7 @@ check-sanitize: deps
 # their own): one left there would make `rm -rf build` reach into what it mounts.
 run-check: build
 	@status=0; \
-	 ctest --test-dir build/i386 $(CTEST_FLAGS) -LE debugkernel || status=1; \
+	 ctest --test-dir build/i386 $(CTEST_FLAGS) -LE 'debugkernel|dkmskernel' || status=1; \
 	 ctest --test-dir build/x86_64 $(CTEST_FLAGS) || status=1; \
 	 if findmnt -rn -o TARGET | awk -v d="$(CURDIR)/" 'index($$0, d) == 1 { print; found = 1 } \
 	     END { exit !found }'; then \
@@ -152,6 +156,17 @@ check-on:
 	@[ -n "$(RELEASE)" ] || { echo "make check-on: name a Debian release: make check-on RELEASE=trixie" >&2; exit 2; }
 	@$(MAKE) deps
 	@bash cmake/check-on.sh "$(RELEASE)" check
+
+deb: deps
+	@bash cmake/deb.sh build $(or $(RELEASE),bookworm)
+
+# The package tests, then the DKMS-built modules of the Debian 13 root in the kernel test bed.
+check-deb: deb build-i386
+	@status=0; \
+	 bash cmake/deb.sh test bookworm trixie || status=1; \
+	 cmake --build --preset i386 -j $(JOBS) --target dkms_kernel_bed && \
+	 ctest --test-dir build/i386 $(CTEST_FLAGS) -L dkmskernel || status=1; \
+	 exit $$status
 
 clean:
 	rm -rf build

@@ -185,3 +185,15 @@ if [ "$state" = none ] && [ "$(id -u)" -eq 0 ] || [ "${I386:-}" = emulated ]; th
     install qemu-user-static
 fi
 sh "$here/i386-exec.sh" setup
+
+# Subordinate user and group ids for root, which the user namespaces of the package builds and
+# tests map (sbuild and autopkgtest-virt-unshare in make deb and make check-deb): 65536 of
+# each, after every range already given, and only where root has none.
+if [ "$(id -u)" -eq 0 ] && ! { grep -qs '^root:' /etc/subuid && grep -qs '^root:' /etc/subgid; }; then
+    first=$(cat /etc/subuid /etc/subgid 2>/dev/null |
+        awk -F: 'NF == 3 && $2 + $3 > top { top = $2 + $3 } END { print top > 100000 ? top : 100000 }')
+    range=$first-$((first + 65535))
+    usermod --add-subuids "$range" --add-subgids "$range" root
+    echo "deps: gave root the subordinate ids $range (/etc/subuid, /etc/subgid) for the package" \
+        "builds' user namespaces (undo: usermod --del-subuids $range --del-subgids $range root)"
+fi

@@ -181,10 +181,11 @@ else
 fi
 
 # --- shellcheck ------------------------------------------------------------------------------
-# Every shell script: the *.sh files, CI's entry point and the test guest's init. -x follows
-# the files a script sources.
+# Every shell script: the *.sh files, CI's entry point, the test guest's init and the packages'
+# tests. -x follows the files a script sources.
 echo "lint: shellcheck ($(shellcheck --version | sed -n 's/^version: //p'))"
-if git ls-files -z -- '*.sh' .ci/run tests/kernel/guest/init | xargs -0 shellcheck -x; then
+if git ls-files -z -- '*.sh' .ci/run tests/kernel/guest/init 'debian/tests/*' \
+    ':!debian/tests/control' | xargs -0 shellcheck -x; then
     echo "lint: shellcheck clean"
 else
     echo "lint: shellcheck: findings above"

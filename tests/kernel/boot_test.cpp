@@ -53,7 +53,8 @@ TEST(KernelBoot, PagingLayoutAsBooted) {
                                                        {"amd64-6.12", "five-level"},
                                                        {"amd64-backports", "four-level"},
                                                        {"debug-686", "two-level"},
-                                                       {"debug-amd64", "four-level"}};
+                                                       {"debug-amd64", "four-level"},
+                                                       {"dkms-trixie", "four-level"}};
     ASSERT_TRUE(booted.contains(kernel_name())) << "unknown test kernel '" << kernel_name() << "'";
     EXPECT_EQ(paging_layout(main_log()), booted.at(kernel_name()))
         << "kernel " << main_log().release << " on " << main_log().machine;

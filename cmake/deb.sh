@@ -1,0 +1,160 @@
+#!/bin/bash
+# deb.sh: the Debian packages (debian/), built and tested with Debian's own tools.
+#
+#   deb.sh build RELEASE    (make deb) the source package of the current commit, then its
+#                           packages, each build in a clean root of RELEASE by sbuild: amd64
+#                           and Architecture: all natively, i386 cross-built (profiles cross
+#                           and nocheck). lintian runs in those roots. Everything lands in
+#                           build/deb/ (.dsc, .deb, .changes, .buildinfo, .build logs).
+#   deb.sh test RELEASE...  (make check-deb) build/deb's packages installed by autopkgtest in a
+#                           fresh root of each RELEASE (autopkgtest-virt-unshare), where
+#                           debian/tests runs: an amd64 root with i386 enabled and the
+#                           kernel headers for the tests marked amd64, an i386 root for those
+#                           marked i386. Logs and artifacts in build/deb/autopkgtest/.
+#
+# The roots are tarballs made by mmdebstrap in build/deb/roots/ from the archive that this
+# host's apt sources name (cmake/mirror.sh; MIRROR= overrides it), each once, and brought up
+# to date by sbuild and autopkgtest (apt-get upgrade) at every use. Uncommitted changes are not
+# in the packages. Root, or subordinate ids for user namespaces (make deps gives root some),
+# and the network are needed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/.." && pwd)
+out=$repo/build/deb
+roots=$out/roots
+# shellcheck source=cmake/mirror.sh
+. "$here/mirror.sh"
+
+usage() {
+    echo "usage: deb.sh build RELEASE | deb.sh test RELEASE..." >&2
+    exit 2
+}
+
+check_release() {
+    [[ $1 =~ ^[a-z][a-z0-9-]*$ ]] || {
+        echo "deb: RELEASE='$1'? name a Debian release: bookworm, trixie, ..." >&2
+        exit 2
+    }
+}
+
+# root_tarball NAME RELEASE ARCHS VARIANT [PACKAGE...]: makes roots/NAME.tar, a root of RELEASE
+# for the architectures ARCHS (comma-separated, the first native) with mmdebstrap, unless one
+# made from the same archive and for the same packages is there. Prints its path.
+root_tarball() {
+    local name=$1 release=$2 archs=$3 variant=$4 tar=$roots/$1.tar
+    shift 4
+    local sources
+    sources=$(printf 'deb %s %s main\ndeb %s %s-security main\n' "$(archive_mirror)" "$release" \
+        "$(security_mirror)" "$release")
+    local made="$archs $variant $* | $sources"
+    if [ -f "$tar" ] && [ "$(cat "$tar.made")" = "$made" ]; then
+        echo "$tar"
+        return
+    fi
+    mkdir -p "$roots"
+    echo "deb: making the $release root $name.tar (mmdebstrap, once)" >&2
+    local include=()
+    [ $# -eq 0 ] || include=(--include="$(IFS=,; echo "$*")")
+    if ! mmdebstrap --quiet --mode=unshare --variant="$variant" --architectures="$archs" \
+        "${include[@]}" "$release" "$tar.new" - <<<"$sources" >"$roots/$name.log" 2>&1; then
+        tail -n 20 "$roots/$name.log" >&2
+        echo "deb: mmdebstrap of $name failed (see $roots/$name.log)" >&2
+        exit 1
+    fi
+    mv "$tar.new" "$tar"
+    echo "$made" >"$tar.made"
+    echo "$tar"
+}
+
+# source_package: the source package of the current commit in build/deb/; prints its .dsc.
+source_package() {
+    local version
+    version=$(dpkg-parsechangelog -l "$repo/debian/changelog" -SVersion)
+    rm -rf "$out/src"
+    mkdir -p "$out/src/osfacets-$version"
+    git -C "$repo" archive HEAD | tar -x -C "$out/src/osfacets-$version"
+    (cd "$out/src" && dpkg-source --build "osfacets-$version" >/dev/null)
+    mv "$out/src/osfacets_$version".* "$out/"
+    rm -rf "$out/src"
+    echo "$out/osfacets_$version.dsc"
+}
+
+# sbuild_in TARBALL ARGUMENT...: one sbuild run in a root unpacked from TARBALL, into build/deb.
+sbuild_in() {
+    local tar=$1
+    shift
+    SBUILD_CONFIG=$here/deb/sbuild.conf sbuild --chroot-mode=unshare --chroot="$tar" \
+        --dist="$(dpkg-parsechangelog -l "$repo/debian/changelog" -SDistribution)" \
+        --build-dir="$out" --nolog --no-run-piuparts --no-run-autopkgtest --run-lintian \
+        --purge=always "$@"
+}
+
+build() {
+    local release=$1 tar dsc start=$SECONDS
+    check_release "$release"
+    tar=$(root_tarball "$release-build" "$release" amd64 buildd)
+    find "$out" -maxdepth 1 -type f \( -name '*.deb' -o -name '*.changes' -o -name '*.buildinfo' \
+        -o -name '*.build' -o -name '*.dsc' -o -name '*.tar.xz' \) -delete
+    dsc=$(source_package)
+    echo "deb: building $(basename "$dsc") for amd64 and all in a $release root (sbuild)"
+    sbuild_in "$tar" --arch=amd64 --arch-all --source "$dsc" >"$out/build-amd64.log" 2>&1 ||
+        failed amd64
+    echo "deb: cross-building it for i386 in a $release root (sbuild, profiles cross,nocheck)"
+    sbuild_in "$tar" --host=i386 --no-arch-all --no-source --profiles=cross,nocheck "$dsc" \
+        >"$out/build-i386.log" 2>&1 || failed i386
+    for log in "$out/build-amd64.log" "$out/build-i386.log"; do
+        sed -n '/^| Run lintian/,/^| Post Build/p' "$log" | grep -E '^[EWIPO]: ' || true
+    done
+    echo "deb: built in $((SECONDS - start)) s:"
+    for file in "$out"/*.deb "$out"/*.changes "$out"/*.buildinfo; do
+        echo "    ${file#"$out"/} ($(du -k "$file" | cut -f1) KiB)"
+    done
+}
+
+failed() {
+    tail -n 40 "$out/build-$1.log" >&2
+    echo "deb: the $1 build failed (its log: $out/build-$1.log)" >&2
+    exit 1
+}
+
+# autopkgtest_in RELEASE ARCH TARBALL: debian/tests' tests for ARCH against build/deb's packages.
+autopkgtest_in() {
+    local release=$1 arch=$2 tar=$3 results=$out/autopkgtest/$1-$2 start=$SECONDS status=0
+    rm -rf "$results"
+    echo "deb: autopkgtest in a fresh $release $arch root"
+    autopkgtest --apt-upgrade --output-dir="$results" --no-built-binaries \
+        "$out"/osfacets_*.dsc "$out"/*.deb -- unshare --release "$release" --arch "$arch" \
+        --tarball "$tar" >"$results.log" 2>&1 || status=$?
+    sed -n '/^@@@@@@@* summary/,$p' "$results.log"
+    echo "deb: autopkgtest in $release $arch: $((SECONDS - start)) s, status $status"
+    # 8: no test was run (none for this architecture) is no failure here.
+    [ $status -eq 0 ] || [ $status -eq 8 ]
+}
+
+run_tests() {
+    local release status=0 image=()
+    for release in "$@"; do
+        check_release "$release"
+    done
+    if ! ls "$out"/*.deb >/dev/null 2>&1; then
+        echo "deb: no packages in $out: make deb first" >&2
+        exit 1
+    fi
+    for release in "$@"; do
+        # The kernel's own image too where its modules are booted (tests/kernel/dkms.cmake).
+        image=()
+        [ "$release" = trixie ] && image=(linux-image-amd64)
+        autopkgtest_in "$release" amd64 \
+            "$(root_tarball "$release-amd64" "$release" amd64,i386 apt linux-headers-amd64 \
+                "${image[@]}")" || status=1
+        autopkgtest_in "$release" i386 "$(root_tarball "$release-i386" "$release" i386 apt)" ||
+            status=1
+    done
+    return $status
+}
+
+case ${1:-} in
+    build) [ $# -eq 2 ] || usage; build "$2" ;;
+    test) [ $# -ge 2 ] || usage; shift; run_tests "$@" ;;
+    *) usage ;;
+esac
