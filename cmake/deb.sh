@@ -52,16 +52,18 @@ root_tarball() {
         return
     fi
     mkdir -p "$roots"
+    rm -rf "$roots/$name.new.tar"
     echo "deb: making the $release root $name.tar (mmdebstrap, once)" >&2
     local include=()
     [ $# -eq 0 ] || include=(--include="$(IFS=,; echo "$*")")
     if ! mmdebstrap --quiet --mode=unshare --variant="$variant" --architectures="$archs" \
-        "${include[@]}" "$release" "$tar.new" - <<<"$sources" >"$roots/$name.log" 2>&1; then
+        "${include[@]}" "$release" "$roots/$name.new.tar" - <<<"$sources" \
+        >"$roots/$name.log" 2>&1; then
         tail -n 20 "$roots/$name.log" >&2
         echo "deb: mmdebstrap of $name failed (see $roots/$name.log)" >&2
         exit 1
     fi
-    mv "$tar.new" "$tar"
+    mv "$roots/$name.new.tar" "$tar"
     echo "$made" >"$tar.made"
     echo "$tar"
 }
