@@ -14,7 +14,8 @@
 #
 # The roots are tarballs made by mmdebstrap in build/deb/roots/ from the archive that this
 # host's apt sources name (cmake/mirror.sh; MIRROR= overrides it), each once, and brought up
-# to date by sbuild and autopkgtest (apt-get upgrade) at every use. Uncommitted changes are not
+# to date by sbuild and autopkgtest (apt-get upgrade) at every use. They hold the release as
+# it ships (its point releases), so that the packages' dependencies are computed against it. Uncommitted changes are not
 # in the packages. Root, or subordinate ids for user namespaces (make deps gives root some),
 # and the network are needed.
 set -euo pipefail
@@ -44,8 +45,7 @@ root_tarball() {
     local name=$1 release=$2 archs=$3 variant=$4 tar=$roots/$1.tar
     shift 4
     local sources
-    sources=$(printf 'deb %s %s main\ndeb %s %s-security main\n' "$(archive_mirror)" "$release" \
-        "$(security_mirror)" "$release")
+    sources="deb $(archive_mirror) $release main"
     local made="$archs $variant $* | $sources"
     if [ -f "$tar" ] && [ "$(cat "$tar.made")" = "$made" ]; then
         echo "$tar"
