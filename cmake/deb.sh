@@ -105,7 +105,7 @@ build() {
     sbuild_in "$tar" --host=i386 --no-arch-all --no-source --profiles=cross,nocheck "$dsc" \
         >"$out/build-i386.log" 2>&1 || failed i386
     for log in "$out/build-amd64.log" "$out/build-i386.log"; do
-        sed -n '/^| Run lintian/,/^| Post Build/p' "$log" | grep -E '^[EWIPO]: ' || true
+        sed -n '/^Running lintian/,/^. Lintian run/p' "$log" | grep -E '^[EWIPXO]: ' || true
     done
     echo "deb: built in $((SECONDS - start)) s:"
     for file in "$out"/*.deb "$out"/*.changes "$out"/*.buildinfo; do
