@@ -92,20 +92,29 @@ sbuild_in() {
 }
 
 build() {
-    local release=$1 tar dsc start=$SECONDS
+    local release=$1 tar dsc start=$SECONDS amd64 i386 status=0 arch
     check_release "$release"
     tar=$(root_tarball "$release-build" "$release" amd64 buildd)
     find "$out" -maxdepth 1 -type f \( -name '*.deb' -o -name '*.changes' -o -name '*.buildinfo' \
-        -o -name '*.build' -o -name '*.dsc' -o -name '*.tar.xz' \) -delete
+        -o -name '*.dsc' -o -name '*.tar.xz' \) -delete
     dsc=$(source_package)
-    echo "deb: building $(basename "$dsc") for amd64 and all in a $release root (sbuild)"
-    sbuild_in "$tar" --arch=amd64 --arch-all --source "$dsc" >"$out/build-amd64.log" 2>&1 ||
-        failed amd64
-    echo "deb: cross-building it for i386 in a $release root (sbuild, profiles cross,nocheck)"
-    sbuild_in "$tar" --host=i386 --no-arch-all --no-source --profiles=cross,nocheck "$dsc" \
-        >"$out/build-i386.log" 2>&1 || failed i386
-    for log in "$out/build-amd64.log" "$out/build-i386.log"; do
-        sed -n '/^Running lintian/,/^. Lintian run/p' "$log" | grep -E '^[EWIPXO]: ' || true
+    # The two builds side by side (each mostly unpacks and installs: one core apiece), the cross
+    # build from a copy of the source, since the native one writes the source back at its end.
+    echo "deb: building $(basename "$dsc") in two $release roots (sbuild): for amd64 and all," \
+        "and cross-built for i386 (profiles cross,nocheck)"
+    sbuild_in "$tar" --arch=amd64 --arch-all --source "$dsc" >"$out/build-amd64.log" 2>&1 &
+    amd64=$!
+    rm -rf "$out/cross" && mkdir -p "$out/cross" && cp "${dsc%.dsc}".* "$out/cross/"
+    sbuild_in "$tar" --host=i386 --no-arch-all --no-source --profiles=cross,nocheck \
+        "$out/cross/$(basename "$dsc")" >"$out/build-i386.log" 2>&1 &
+    i386=$!
+    wait $amd64 || { status=1 && build_failed amd64; }
+    wait $i386 || { status=1 && build_failed i386; }
+    rm -rf "$out/cross"
+    [ $status -eq 0 ] || exit 1
+    for arch in amd64 i386; do
+        sed -n '/^Running lintian/,/^. Lintian run/p' "$out/build-$arch.log" |
+            grep -E '^[EWIPXO]: ' || true
     done
     echo "deb: built in $((SECONDS - start)) s:"
     for file in "$out"/*.deb "$out"/*.changes "$out"/*.buildinfo; do
@@ -113,10 +122,9 @@ build() {
     done
 }
 
-failed() {
+build_failed() {
     tail -n 40 "$out/build-$1.log" >&2
     echo "deb: the $1 build failed (its log: $out/build-$1.log)" >&2
-    exit 1
 }
 
 # autopkgtest_in RELEASE ARCH TARBALL: debian/tests' tests for ARCH against build/deb's packages.
@@ -135,7 +143,7 @@ autopkgtest_in() {
 }
 
 run_tests() {
-    local release tar status=0 image=()
+    local release arch status=0 image=() runs=() run pids=()
     for release in "$@"; do
         check_release "$release"
     done
@@ -143,21 +151,25 @@ run_tests() {
         echo "deb: no packages in $out: make deb first" >&2
         exit 1
     fi
+    # The roots first, then the runs, two at a time (each mostly unpacks and installs).
     for release in "$@"; do
         # The kernel's own image too where its modules are booted (tests/kernel/dkms.cmake).
         image=()
         [ "$release" = trixie ] && image=(linux-image-amd64)
-        if tar=$(root_tarball "$release-amd64" "$release" amd64,i386 apt linux-headers-amd64 \
-            "${image[@]}"); then
-            autopkgtest_in "$release" amd64 "$tar" || status=1
-        else
-            status=1
-        fi
-        if tar=$(root_tarball "$release-i386" "$release" i386 apt); then
-            autopkgtest_in "$release" i386 "$tar" || status=1
-        else
-            status=1
-        fi
+        root_tarball "$release-amd64" "$release" amd64,i386 apt linux-headers-amd64 \
+            "${image[@]}" >/dev/null || status=1
+        root_tarball "$release-i386" "$release" i386 apt >/dev/null || status=1
+        runs+=("$release amd64" "$release i386")
+    done
+    [ $status -eq 0 ] || return 1
+    for run in "${runs[@]}"; do
+        while [ "$(jobs -rp | wc -l)" -ge 2 ]; do sleep 1; done
+        read -r release arch <<<"$run"
+        autopkgtest_in "$release" "$arch" "$roots/$release-$arch.tar" &
+        pids+=($!)
+    done
+    for run in "${pids[@]}"; do
+        wait "$run" || status=1
     done
     return $status
 }
