@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "alarm_test_util.h"
@@ -135,11 +134,7 @@ TEST_P(Services, OnATerminalPromptsAndAlarmsShowAtOnce) {
 // prompts and alarms fail, and the service ends with status 1 at end of input.
 TEST_P(Services, OutputThatCannotBeWrittenIsSaidOnceAndFails) {
     const AlarmService& s = GetParam();
-    const std::pair<const char*, const char*> cases[] = {
-        {">/dev/full", "No space left on device"},
-        {">&-", "Bad file descriptor"},
-    };
-    for (const auto& [redirect, error] : cases) {
+    for (const auto& [redirect, error] : osf::test::kUnwritableOutputs) {
         SCOPED_TRACE(redirect);
         const osf::test::Result r =
             osf::test::run(osf::test::redirected({s.path}, redirect), "0 now\n\n0 again\n");

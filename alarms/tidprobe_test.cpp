@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
 #include "process.h"
 
@@ -29,11 +28,7 @@ TEST(Tidprobe, PrintsTheValueAndItsOwnThreadIdWithoutANewline) {
 
 // Printing that one line is the whole job: output that cannot be written is said and fails.
 TEST(Tidprobe, OutputThatCannotBeWrittenEndsWithStatusOne) {
-    const std::pair<const char*, const char*> cases[] = {
-        {">/dev/full", "No space left on device"},
-        {">&-", "Bad file descriptor"},
-    };
-    for (const auto& [redirect, error] : cases) {
+    for (const auto& [redirect, error] : osf::test::kUnwritableOutputs) {
         SCOPED_TRACE(redirect);
         const osf::test::Result r =
             osf::test::run(osf::test::redirected({TIDPROBE_PATH}, redirect), "");

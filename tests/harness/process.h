@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host.h"
@@ -90,6 +91,11 @@ struct Result {
 };
 Result run(const std::vector<std::string>& argv, std::string_view input,
            milliseconds timeout = kDefaultTimeout, const SpawnOptions& options = {});
+// Standard output that no write reaches, as the shell makes it (for `redirected`), and the
+// system's text for the error that a write to it meets.
+inline constexpr std::pair<const char*, const char*> kUnwritableOutputs[] = {
+    {">/dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}};
+
 // `argv` as the shell runs it with its standard output redirected as `redirect` says
 // (">/dev/full", ">&-"), and with `env` (NAME=value entries) set for it alone.
 std::vector<std::string> redirected(const std::vector<std::string>& argv,
