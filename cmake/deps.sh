@@ -191,7 +191,7 @@ sh "$here/i386-exec.sh" setup
 # each, after every range already given, and only where root has none.
 if [ "$(id -u)" -eq 0 ] && ! { grep -qs '^root:' /etc/subuid && grep -qs '^root:' /etc/subgid; }; then
     first=$(cat /etc/subuid /etc/subgid 2>/dev/null |
-        awk -F: 'NF == 3 && $2 + $3 > top { top = $2 + $3 } END { print top > 100000 ? top : 100000 }')
+        awk -F: 'NF == 3 && $2 + $3 > top { top = $2 + $3 } END { print (top > 100000 ? top : 100000) }')
     range=$first-$((first + 65535))
     usermod --add-subuids "$range" --add-subgids "$range" root
     echo "deps: gave root the subordinate ids $range (/etc/subuid, /etc/subgid) for the package" \
