@@ -8,8 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/checks.sh
 . "$here/../tests/checks.sh"
-scratch=$(mktemp -d /tmp/osfacets-bench-test-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+make_scratch osfacets-bench-test
 cp "$here/run.sh" "$here/lib.sh" "$scratch/"
 mkdir "$scratch/fast" "$scratch/slow"
 cat >"$scratch/fast/bench.sh" <<'BENCH'

@@ -16,8 +16,7 @@ expect_equal "ringmenu.o's global symbols" \
 expect_equal "ringmenu.o needs nothing from the C++ runtime" "$(cxx_runtime_needs "$object")" ""
 check "cir_display is left to the host" grep -qw cir_display <(nm -u "$object")
 
-scratch=$(mktemp -d /tmp/ringmenu-host-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+make_scratch ringmenu-host
 if check "gcc -m32 $(basename "$host") ringmenu.o links" \
     gcc -m32 -Wall -Wextra -Werror -I "$headers" "$host" "$object" -o "$scratch/host"; then
     status=0

@@ -8,8 +8,7 @@ set -uo pipefail
 # shellcheck source=tests/checks.sh
 . "$(dirname "$0")/../tests/checks.sh"
 partners=$2
-scratch=$(mktemp -d /tmp/treemenu-link-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+make_scratch treemenu-link
 object=$1/lib/osfacets/treemenu.o
 include=$1/include/osfacets
 

@@ -16,8 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../checks.sh"
 elf_kind=$here/../elf-kind.sh
 root=$(cd "$here/../.." && pwd)
-scratch=$(mktemp -d /tmp/osfacets-calc-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+make_scratch osfacets-calc
 
 if ! cp -a "$1" "$scratch/moved"; then
     echo "FAIL: copying the installed tree $1"

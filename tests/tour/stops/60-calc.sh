@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "calc and numcheck: a C client of the installed libcalc.so.1 and numcheck.o"
-scratch=$(mktemp -d /tmp/osfacets-tour-calc-XXXXXX)
+scratch=$(mktemp -d "$OSF_I386/tour-calc-XXXXXX")  # a program is built and run there: not /tmp
 trap 'rm -rf "$scratch"; tour_cleanup' EXIT
 cmake --install "$OSF_I386" --prefix "$scratch/P" >/dev/null
 cp "$OSF_ROOT/tests/calc-c-client/calc_client.c" "$scratch/"

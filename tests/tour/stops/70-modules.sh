@@ -7,13 +7,13 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "The kernel modules: tasklister and dirscan in a 32-bit kernel under QEMU, an ioctl each"
-kernel_env=$OSF_KERNEL_DIR/686/kernel.env
-initramfs=$OSF_I386/tests/kernel/686/initramfs.cpio.gz
+kernel_env=$(osf_kernel_env 686)
+initramfs=$(osf_initramfs 686)
 if [ ! -f "$kernel_env" ] || [ ! -f "$initramfs" ]; then
     echo "tour: the test kernel or its initramfs is missing: run make first" >&2
     exit 1
 fi
-log=$(mktemp /tmp/osfacets-tour-modules-XXXXXX)
+log=$(mktemp "$OSF_I386/tour-modules-XXXXXX")
 trap 'rm -f "$log"; tour_cleanup' EXIT
 
 echo "(booting; QEMU emulates the 32-bit PC without KVM, this takes a little while)"
