@@ -5,7 +5,7 @@
 # stroke that leaves, after which QEMU must end by itself.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d /tmp/osfacets-vm-XXXXXX)
+work=$(mktemp -d "$PWD/vm-XXXXXX")  # the build folder CTest runs it in
 vm=""
 trap '[ -n "$vm" ] && kill "$vm" 2>/dev/null; rm -rf "$work"' EXIT
 mkfifo "$work/keys"
@@ -34,7 +34,7 @@ press() { printf '%s\n' "$1" >&3; }
 until_shown '^vm# ' 90 || fail "no shell prompt"
 press 'insmod /lib/modules/tasklister.ko devname=tasks && echo loaded'
 until_shown '^loaded$' 30 || fail "tasklister did not load"
-press 'threads 3 60 > /tmp/threads & sleep 1; cat /tmp/threads'
+press 'threads 3 60 >/tmp/threads & until grep -q "^threads: " /tmp/threads; do sleep 0.1; done; cat /tmp/threads'
 until_shown '^threads: pid [0-9]*, thread ids [0-9]* [0-9]* [0-9]*$' 30 || fail "threads did not start"
 # shellcheck disable=SC2016  # the guest's shell expands it
 press 'ioctl_trigger /dev/tasks 0 && echo "threads lines: $(dmesg | grep -c " threads $")"'
