@@ -6,9 +6,8 @@
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
-#   make vm [KERNEL=686|686-pae|amd64|amd64-6.12|amd64-backports|debug-686|debug-amd64]
-#                  a root shell in a test kernel (tests/kernel/kernels.list) or a
-#                  debugging kernel, under QEMU
+#   make vm [KERNEL=686]   a root shell under QEMU in a test kernel of
+#                  tests/kernel/kernels.list or a debugging kernel (debug-686, debug-amd64)
 #   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64),
 #                  and the modules' kernel tests under the debugging kernels (KASAN, kmemleak,
 #                  lockdep, ...), which it builds once
@@ -39,8 +38,6 @@ endif
 # make vm's kernel: Debian 12's 686 (the default), any other of tests/kernel/kernels.list, or
 # a debugging kernel of check-sanitize, debug-686 or debug-amd64.
 KERNEL ?= 686
-KERNELS := $(shell awk '!/^\#/ && NF { print $$1 }' tests/kernel/kernels.list)
-VM_KERNELS := $(KERNELS) debug-686 debug-amd64
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
 .PHONY: check-on deb check-deb
@@ -77,16 +74,8 @@ check-sanitize: deps
 	@$(I386_RUN) $(MAKE) run-sanitize
 
 # The bodies of check, tour, bench and check-sanitize, run under $(I386_RUN).
-# Last, no mount may remain under the tree (the build roots are entered in mount namespaces of
-# their own): one left there would make `rm -rf build` reach into what it mounts.
 run-check: build
-	@status=0; \
-	 ctest --test-dir build/i386 $(CTEST_FLAGS) -LE 'debugkernel|dkmskernel' || status=1; \
-	 ctest --test-dir build/x86_64 $(CTEST_FLAGS) || status=1; \
-	 if findmnt -rn -o TARGET | awk -v d="$(CURDIR)/" 'index($$0, d) == 1 { print; found = 1 } \
-	     END { exit !found }'; then \
-	     echo "check: the mounts above remain under $(CURDIR)" >&2; status=1; fi; \
-	 exit $$status
+	@JOBS=$(JOBS) CTEST_FLAGS="$(CTEST_FLAGS)" bash cmake/check.sh check
 
 run-tour: build
 	@bash tests/tour/tour.sh
@@ -94,43 +83,8 @@ run-tour: build
 run-bench: build
 	@bash bench/run.sh
 
-# The i386 tree's programs run with ASan+UBSan; under emulation without LeakSanitizer, which
-# stops the world with ptrace, which qemu-user does not offer. The x86-64 tree runs the same
-# sources with ASan+UBSan and LeakSanitizer on every host, so leak checking never depends on it.
-# The kernel side: the i386 tree builds the two debugging kernels (once) and the modules for
-# them, and boots each with every scenario (tests labelled debugkernel). Those boots mostly
-# wait (each module unload waits for the kernel's delayed releases) and use under one core, so
-# they run in the background while the sanitizer trees build and run; their output is kept in
-# build/i386/debugkernel.log and shown at the end.
 run-sanitize:
-	@i386_env=; \
-	 if [ "$$(sh cmake/i386-exec.sh probe)" = emulated ]; then \
-	     i386_env=ASAN_OPTIONS=detect_leaks=0; \
-	     echo "check-sanitize: i386 programs run under emulation: the i386 tree runs without" \
-	          "LeakSanitizer, the x86-64 tree checks the same sources for leaks"; \
-	 fi; \
-	 $(MAKE) build-i386 && \
-	 cmake --build --preset i386 -j $(JOBS) --target debug_kernel_bed || exit 1; \
-	 boots_log=build/i386/debugkernel.log; \
-	 echo "check-sanitize: the debugging kernels' boots run in the background ($$boots_log)"; \
-	 ctest --test-dir build/i386 $(CTEST_FLAGS) -L debugkernel >$$boots_log 2>&1 & boots=$$!; \
-	 status=0; \
-	 if env $$i386_env cmake --preset i386-asan >/dev/null && \
-	    env $$i386_env cmake --build --preset i386-asan -j $(JOBS) && \
-	    cmake --preset x86_64-asan >/dev/null && \
-	    cmake --build --preset x86_64-asan -j $(JOBS) && \
-	    cmake --preset x86_64-tsan >/dev/null && \
-	    cmake --build --preset x86_64-tsan -j $(JOBS); then \
-	     env $$i386_env ctest --test-dir build/i386-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
-	     ctest --test-dir build/x86_64-asan $(CTEST_FLAGS) -LE 'kernel|nosanitize' || status=1; \
-	     ctest --test-dir build/x86_64-tsan $(CTEST_FLAGS) -L threaded || status=1; \
-	 else \
-	     status=1; \
-	 fi; \
-	 wait $$boots || status=1; \
-	 echo "check-sanitize: the debugging kernels' tests:"; \
-	 cat $$boots_log; \
-	 exit $$status
+	@JOBS=$(JOBS) CTEST_FLAGS="$(CTEST_FLAGS)" bash cmake/check.sh sanitize
 
 install: build
 	cmake --install build/i386 --prefix "$(PREFIX)"
@@ -138,15 +92,8 @@ install: build
 
 # Boots the test kernel KERNEL with both modules, ioctl_trigger and threads at hand and leaves
 # you at its root shell; Ctrl-D there leaves (the guest powers off).
-vm:
-	@case " $(VM_KERNELS) " in *" $(KERNEL) "*) ;; \
-	 *) k="$(VM_KERNELS)"; last=$${k##* }; k=$$(echo "$${k% *}" | sed 's/ /, /g'); \
-	    echo "make vm: KERNEL=$(KERNEL)? choose $$k or $$last" >&2; exit 2 ;; esac
-	@$(MAKE) build-i386
-	@case $(KERNEL) in debug-*) cmake --build --preset i386 -j $(JOBS) \
-	     --target kernel_initramfs_$(KERNEL) ;; esac
-	@bash tests/kernel/vm.sh build/kernel/$(KERNEL)/kernel.env \
-	     build/i386/tests/kernel/$(KERNEL)/initramfs.cpio.gz
+vm: build-i386
+	@bash tests/kernel/vm.sh "$(KERNEL)"
 
 lint: deps
 	@JOBS=$(JOBS) bash cmake/lint.sh
@@ -160,13 +107,8 @@ check-on:
 deb: deps
 	@bash cmake/deb.sh build $(or $(RELEASE),bookworm)
 
-# The package tests, then the DKMS-built modules of the Debian 13 root in the kernel test bed.
 check-deb: deb build-i386
-	@status=0; \
-	 bash cmake/deb.sh test bookworm trixie || status=1; \
-	 cmake --build --preset i386 -j $(JOBS) --target dkms_kernel_bed && \
-	 ctest --test-dir build/i386 $(CTEST_FLAGS) -L dkmskernel || status=1; \
-	 exit $$status
+	@JOBS=$(JOBS) CTEST_FLAGS="$(CTEST_FLAGS)" bash cmake/check.sh deb
 
 clean:
 	rm -rf build

@@ -17,8 +17,10 @@ mkdir -p "$out"
 # bench_kernel KERNEL: boots it and writes one record per table size to $out/results-KERNEL.
 bench_kernel() {
     local kernel=$1 log=$out/boot-bench-$1.log
-    local kernel_env=${OSF_KERNEL_DIR:-}/$kernel/kernel.env
-    local initramfs=${OSF_I386:-}/tests/kernel/$kernel/initramfs.cpio.gz
+    local kernel_env initramfs
+    bench_need kernel  # paths.sh, which osf_kernel_env and osf_initramfs come from
+    kernel_env=$(osf_kernel_env "$kernel")
+    initramfs=$(osf_initramfs "$kernel")
     bench_need kernel "$kernel_env" "$initramfs"
     bash "$root/tests/kernel/boot.sh" "$kernel_env" "$initramfs" bench "$log" 180 1
     tr -d '\r' <"$log" >"$log.txt"

@@ -14,7 +14,7 @@
 
 namespace osf::kernel_test {
 
-// The test kernel's name (kernels.list: 686, 686-pae, amd64, amd64-6.12, amd64-backports).
+// The test kernel's name: the first word of its line in kernels.list.
 inline std::string kernel_name() {
     const char* name = std::getenv("OSF_KERNEL");
     return name ? name : "";
