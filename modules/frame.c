@@ -91,30 +91,64 @@ static bool dev_has(const char *name)
 	return true;
 }
 
+/*
+ * The region, the class and the node all need a name, and one that can be the node's file
+ * name (else the load would succeed with no node): refuse any other, saying why. 0 if NAME
+ * will do, else -EINVAL.
+ */
+static int devname_check(const char *name)
+{
+	if (!name || !*name) {
+		pr_err("Device name missing: load with devname=<name>\n");
+		return -EINVAL;
+	}
+	if (strlen(name) > NAME_MAX) {
+		pr_err("Device name too long: at most 255 bytes\n");
+		return -EINVAL;
+	}
+	/* "." and ".." name folders, and a "/" would put the node into a folder of /dev. */
+	if (!strcmp(name, ".") || !strcmp(name, "..")) {
+		pr_err("Device name invalid: . and .. name folders\n");
+		return -EINVAL;
+	}
+	if (strchr(name, '/')) {
+		pr_err("Device name invalid: no / in a file name\n");
+		return -EINVAL;
+	}
+	return 0;
+}
+
+/* The character device over the region mydev: 0, or -1 with nothing of it left. */
+static int add_cdev(void)
+{
+	my_cdev = fault_at("cdev_alloc") ? NULL : cdev_alloc();
+	if (!my_cdev) {
+		pr_info("cdev_alloc failed \n");
+		return -1;
+	}
+	/*
+	 * The object belongs to its kobject, whose last reference frees it: ours (dropped by
+	 * cdev_del() or kobject_put()), or an open node's, or a release the kernel puts off. So
+	 * the module never frees it itself.
+	 */
+	my_cdev->ops = &fops;
+	my_cdev->owner = THIS_MODULE;
+	if (fault_at("cdev_add") || cdev_add(my_cdev, mydev, 1)) {
+		pr_err("cdev_add failed \n");
+		kobject_put(&my_cdev->kobj);
+		return -1;
+	}
+	return 0;
+}
+
 static int __init myInit(void)
 {
 	int r;
 	int err = -ENODEV;
 
-	/* The region, the class and the node all need a name: without one, refuse to load. */
-	if (!devname || !*devname) {
-		pr_err("Device name missing: load with devname=<name>\n");
-		return -EINVAL;
-	}
-	/* Nor one that cannot be the node's file name: the load would succeed with no node. */
-	if (strlen(devname) > NAME_MAX) {
-		pr_err("Device name too long: at most 255 bytes\n");
-		return -EINVAL;
-	}
-	/* "." and ".." name folders, and a "/" would put the node into a folder of /dev. */
-	if (!strcmp(devname, ".") || !strcmp(devname, "..")) {
-		pr_err("Device name invalid: . and .. name folders\n");
-		return -EINVAL;
-	}
-	if (strchr(devname, '/')) {
-		pr_err("Device name invalid: no / in a file name\n");
-		return -EINVAL;
-	}
+	r = devname_check(devname);
+	if (r)
+		return r;
 
 	pr_info("Initializing character device\n");
 	r = fault_at("alloc_chrdev_region") ? -EBUSY : alloc_chrdev_region(&mydev, 0, 1, devname);
@@ -124,24 +158,8 @@ static int __init myInit(void)
 	}
 	pr_info("Major number allocated = %d\n", (int)MAJOR(mydev));
 
-	my_cdev = fault_at("cdev_alloc") ? NULL : cdev_alloc();
-	if (!my_cdev) {
-		pr_info("cdev_alloc failed \n");
+	if (add_cdev())
 		goto out_unregister_region;
-	}
-	/*
-	 * The object belongs to its kobject, whose last reference frees it: ours (dropped by
-	 * cdev_del() or kobject_put()), or an open node's, or a release the kernel puts off. So
-	 * the module never frees it itself.
-	 */
-	my_cdev->ops = &fops;
-	my_cdev->owner = THIS_MODULE;
-	r = fault_at("cdev_add") ? -ENOMEM : cdev_add(my_cdev, mydev, 1);
-	if (r) {
-		pr_err("cdev_add failed \n");
-		kobject_put(&my_cdev->kobj);
-		goto out_unregister_region;
-	}
 
 	mychar_class = fault_at("class_create") ? ERR_PTR(-ENOMEM) :
 		       compat_class_create(THIS_MODULE, devname);
