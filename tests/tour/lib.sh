@@ -3,15 +3,16 @@
 # person would, wait for what they print, and show their screens.
 # Every wait has a time limit; a stop that fails returns non-zero.
 
-# Where the build put the programs and the test kernel: build/i386/paths.sh (written when the
-# i386 tree is configured) sets OSF_I386, OSF_X86_64 and OSF_KERNEL_DIR.
-tour_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-if [ ! -f "$tour_root/build/i386/paths.sh" ]; then
-    echo "tour: build/i386/paths.sh is missing: run make first" >&2
+# Where the build put the programs and the test kernel: the i386 tree's paths.sh (written when
+# that tree is configured; OSF_PATHS names another tree's) sets OSF_I386, OSF_X86_64 and
+# OSF_KERNEL_DIR.
+tour_paths=${OSF_PATHS:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/i386/paths.sh}
+if [ ! -f "$tour_paths" ]; then
+    echo "tour: $tour_paths is missing: run make first" >&2
     exit 1
 fi
 # shellcheck source=/dev/null
-. "$tour_root/build/i386/paths.sh"
+. "$tour_paths"
 TOUR_TMUX=(tmux -L "osfacets-tour-$$" -f /dev/null)
 
 # tour_stop "what this stop shows": the one line that introduces a stop.
