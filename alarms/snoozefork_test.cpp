@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "alarm_test_util.h"
@@ -48,11 +47,11 @@ TEST(Snoozefork, ChildrenThatHavePrintedAreReaped) {
     ASSERT_TRUE(alarms::test::read_until_count(snoozefork, seen, " \n", 4, 10s)) << seen;
     // A child may still be on its way out just after its print; a zombie stays for good (the
     // ten seconds only stop a hung test).
-    std::vector<std::string> children = alarms::test::children_of(snoozefork.pid);
-    for (int i = 0; i < 500 && !children.empty(); ++i) {
-        std::this_thread::sleep_for(20ms);
+    std::vector<std::string> children;
+    osf::test::eventually([&] {
         children = alarms::test::children_of(snoozefork.pid);
-    }
+        return children.empty();
+    });
     EXPECT_TRUE(children.empty()) << "children left (pid state): " << children.front();
     EXPECT_EQ(finish(snoozefork), "");
 }

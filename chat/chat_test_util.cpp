@@ -13,7 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace chat::test {
 namespace {
@@ -127,8 +126,7 @@ bool port_bound() { return osf::test::udp_port_bound(kPort); }
 
 osf::test::Child start_replier(const osf::test::SpawnOptions& options) {
     osf::test::Child replier = osf::test::spawn({REPLIER_PATH}, options);
-    for (int i = 0; i < 500 && !port_bound(); ++i) std::this_thread::sleep_for(10ms);
-    EXPECT_TRUE(port_bound()) << "replier did not bind port 1234";
+    EXPECT_TRUE(osf::test::eventually(port_bound, 5s)) << "replier did not bind port 1234";
     return replier;
 }
 

@@ -12,13 +12,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "process.h"
 #include "shared_object_test_util.h"
@@ -207,13 +205,12 @@ TEST(MemReader, AnotherUsersObjectIsReportedThroughTheFailureReport) {
 // Whether process `pid` has "/shared" open by now (waiting at most 10 s for it to).
 bool holds_object_open(pid_t pid) {
     const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    for (int tries = 0; tries < 1000;
-         ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+    return osf::test::eventually([&] {
         std::error_code error;
         for (const auto& fd : std::filesystem::directory_iterator(fds, error))
             if (std::filesystem::read_symlink(fd.path(), error) == "/dev/shm/shared") return true;
-    }
-    return false;
+        return false;
+    });
 }
 
 // Root reads and removes another user's message. Where fs.protected_regular is set (Debian's

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
-#include <chrono>
 #include <fstream>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "process.h"
@@ -66,18 +64,18 @@ TEST(IoctlTrigger, ResultLinesAndStatuses) {
 // kernel's account (the pipe's unread bytes, the process's state); false once it has ended.
 bool took_the_input_and_sleeps(osf::test::Child& child) {
     const std::string stat_path = "/proc/" + std::to_string(child.pid) + "/stat";
-    for (int tries = 0; tries < 5000 && !child.ended(); ++tries) {
+    bool sleeps = false;
+    osf::test::eventually([&] {
         int unread = -1;
         std::ifstream stat(stat_path);
         std::string line;
         std::getline(stat, line);
         const size_t state = line.rfind(") ");
-        if (::ioctl(child.in, FIONREAD, &unread) == 0 && unread == 0 &&
-            state != std::string::npos && line.compare(state + 2, 1, "S") == 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+        sleeps = ::ioctl(child.in, FIONREAD, &unread) == 0 && unread == 0 &&
+                 state != std::string::npos && line.compare(state + 2, 1, "S") == 0;
+        return sleeps || child.ended();
+    });
+    return sleeps;
 }
 
 TEST(IoctlTrigger, HoldKeepsTheNodeOpenUntilALineComes) {

@@ -157,40 +157,47 @@ bool Child::read_some(Stream& s, milliseconds wait) {
     return !s.eof;
 }
 
-int Child::wait(milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!reaped) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) {
-            reaped = true;
-            break;
-        }
-        if (Clock::now() >= deadline) {
-            failure("child " + std::to_string(pid) + " did not end in time; killed");
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            reaped = true;
-            return -1;
-        }
+bool eventually(const std::function<bool()>& holds, milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!holds()) {
+        if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(milliseconds(2));
     }
-    return status;
+    return true;
+}
+
+int Child::wait(milliseconds timeout) {
+    const auto ended = [this] {
+        int seen = 0;
+        if (!reaped && ::waitpid(pid, &seen, WNOHANG) == pid) {
+            status = seen;
+            reaped = true;
+        }
+        return reaped;
+    };
+    if (eventually(ended, timeout)) return status;
+    failure("child " + std::to_string(pid) + " did not end in time; killed");
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    reaped = true;
+    return -1;
 }
 
 bool Child::wait_stopped(milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!reaped) {
-        int seen = 0;
-        const pid_t r = ::waitpid(pid, &seen, WNOHANG | WUNTRACED);
-        if (r == pid && WIFSTOPPED(seen)) return true;
-        if (r == pid) {
-            status = seen;
-            reaped = true;
-            break;
-        }
-        if (Clock::now() >= deadline) break;
-        std::this_thread::sleep_for(milliseconds(2));
-    }
+    bool stopped = false;
+    eventually(
+        [&] {
+            int seen = 0;
+            if (reaped || ::waitpid(pid, &seen, WNOHANG | WUNTRACED) != pid) return reaped;
+            stopped = WIFSTOPPED(seen);
+            if (!stopped) {
+                status = seen;
+                reaped = true;
+            }
+            return true;
+        },
+        timeout);
+    if (stopped) return true;
     failure("child " + std::to_string(pid) + " did not stop in time (" +
             (reaped ? describe_status(status) : "still running") + ")");
     return false;

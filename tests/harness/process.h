@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -112,7 +113,14 @@ bool exited_with(int status, int code);
 bool killed_by(int status, int signal);
 std::string describe_status(int status);
 
-// A temporary directory removed with everything in it at the end of its scope.
+// A state that nothing announces (a port bound, a child gone, a file opened): true as soon as
+// `holds()` is, false if it still is not once `limit` has passed. Every wait of the tests for
+// such a state goes through it; none sleeps to order events.
+bool eventually(const std::function<bool()>& holds, milliseconds limit = kDefaultTimeout);
+
+// A temporary directory in the working directory (a test's is in the build tree; /tmp may be
+// mounted noexec, and tests run programs they put there), removed with everything in it at the
+// end of its scope.
 struct TempDir {
     std::string path;
     TempDir();

@@ -160,13 +160,13 @@ std::string describe_status(int status) {
 }
 
 TempDir::TempDir() {
-    char pattern[] = "/tmp/osfacets-test-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) {
-        failure(std::string("mkdtemp: ") + std::strerror(errno));
+    std::error_code error;
+    std::string pattern = (std::filesystem::current_path(error) / "osfacets-test-XXXXXX").string();
+    if (error || ::mkdtemp(pattern.data()) == nullptr) {
+        failure(std::string("mkdtemp: ") + std::strerror(error ? error.value() : errno));
         return;
     }
-    path = made;
+    path = pattern;
 }
 
 TempDir::~TempDir() {
