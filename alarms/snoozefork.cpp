@@ -47,7 +47,7 @@ constexpr char kWriteError[] = "snoozefork: write error";
 void start_alarm(const char* line) {
     AlarmRequest request;
     if (!parse_alarm_request(line, request)) {
-        std::fputs("Bad command \n", stderr);
+        report_text("Bad command \n");
         return;
     }
     // A child inherits unflushed output and would print it again.

@@ -50,7 +50,7 @@ void* threadfunc(void* arg) {
     const bool parsed = parse_alarm_request(line, request);
     std::free(line);
     if (!parsed) {
-        std::fputs("Bad command\n", stderr);
+        report_text("Bad command\n");
     } else {
         sleep(static_cast<unsigned>(request.seconds));
         flockfile(stdout);

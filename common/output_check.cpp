@@ -1,6 +1,8 @@
 // Checking standard output (see output_check.h).
 #include "output_check.h"
 
+#include "report.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,7 +19,7 @@ std::atomic<bool> reported{false};
 bool flush_output(std::FILE* out, const char* report) noexcept {
     if (std::fflush(out) == 0 && std::ferror(out) == 0) return true;
     const int error = errno;
-    if (!reported.exchange(true)) std::fprintf(stderr, "%s: %s\n", report, std::strerror(error));
+    if (!reported.exchange(true)) report_text("%s: %s\n", report, std::strerror(error));
     return false;
 }
 

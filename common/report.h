@@ -9,6 +9,7 @@
 #define OSF_COMMON_REPORT_H
 
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -35,6 +36,16 @@ __attribute__((noreturn)) static inline void exit_with_error(int error,
     exit(1);
 }
 
+/* Returns. A report in the program's own words: printf's FORMAT and its arguments on standard
+ * error, the format ending in its own "\n". C and C++ share this header, hence C's variadic. */
+__attribute__((format(printf, 1, 2))) static inline void report_text(  // NOLINT(cert-dcl50-cpp)
+    const char *format, ...) OSF_NOEXCEPT {
+    va_list arguments;
+    va_start(arguments, format);
+    vfprintf(stderr, format, arguments);
+    va_end(arguments);
+}
+
 /* Returns. After a line read from `in` found nothing: "<message>: end of input\n" on standard
  * error when the input ended, or perror's line for the read's own error. (errno says nothing
  * at end of input: it holds whatever an earlier call left there.) */
@@ -42,7 +53,7 @@ static inline void report_input_end(const char *message, FILE *in) OSF_NOEXCEPT 
     if (ferror(in) != 0)
         perror(message);
     else
-        fprintf(stderr, "%s: end of input\n", message);
+        report_text("%s: end of input\n", message);
 }
 
 #ifdef __cplusplus

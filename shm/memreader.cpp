@@ -43,7 +43,7 @@ constexpr int kLockWaitSeconds = 5;                // the longest a writer may h
 
 // The reports of open_locked when there is nothing to read: each returns -1, no descriptor.
 int no_message() {
-    std::fprintf(stderr, "memreader: \"%s\" is empty: there is no message to read\n", kObjectName);
+    report_text("memreader: \"%s\" is empty: there is no message to read\n", kObjectName);
     return -1;
 }
 
@@ -57,7 +57,7 @@ int not_ours(mode_t mode) {
                        : S_ISCHR(mode)  ? "a character device"
                        : S_ISBLK(mode)  ? "a block device"
                                         : "not a regular file";
-    std::fprintf(stderr, "memreader: \"%s\" is %s, not a shared-memory object: left alone\n",
+    report_text("memreader: \"%s\" is %s, not a shared-memory object: left alone\n",
                  kObjectName, kind);
     return -1;
 }
@@ -143,7 +143,7 @@ int print_message(const char* bytes, std::size_t readable, int& output_error) {
         return 1;
     }
     if (!message.terminated) {
-        std::fprintf(stderr,
+        report_text(
                      "memreader: the message in \"%s\" is not terminated: no zero byte in its "
                      "first %zu bytes\n",
                      kObjectName, readable);
@@ -156,12 +156,12 @@ int print_message(const char* bytes, std::size_t readable, int& output_error) {
 // run, unless a newer object holds the name already.
 void report_unwritten(int error, bool stays) {
     if (stays) {
-        std::fprintf(stderr,
+        report_text(
                      "memreader: the message could not be written out (%s): it stays in \"%s\" "
                      "for the next run\n",
                      std::strerror(error), kObjectName);
     } else {
-        std::fprintf(stderr,
+        report_text(
                      "memreader: the message could not be written out (%s), and a newer one "
                      "holds \"%s\": this one is lost\n",
                      std::strerror(error), kObjectName);
@@ -173,7 +173,7 @@ void report_unwritten(int error, bool stays) {
 void report_unreadable(int fd) {
     struct statvfs space = {};
     const int error = fstatvfs(fd, &space) == 0 && space.f_bavail == 0 ? ENOSPC : ENOMEM;
-    std::fprintf(stderr, "memreader: \"%s\" could not be read (%s): it stays for the next run\n",
+    report_text("memreader: \"%s\" could not be read (%s): it stays for the next run\n",
                  kObjectName, std::strerror(error));
 }
 
@@ -188,7 +188,7 @@ int open_locked(struct stat& object) {
         if (fd < 0 && errno == ENOENT) return no_message();
         if (fd < 0) report_failure("shared memory is not opened \n");
         if (!lock_object(fd)) {
-            std::fprintf(stderr,
+            report_text(
                          "memreader: \"%s\" is held by its writer for too long: try again later\n",
                          kObjectName);
             return -1;
@@ -229,7 +229,7 @@ int main() {
     const std::size_t needed = message.terminated ? message.length + 1 : copied.length;
     if (copied.faulted ? object.st_size < size_read : readable_bytes(object.st_size) < needed) {
         // Its writer is rewriting it: the object stays, with whatever that writer leaves.
-        std::fprintf(stderr, "memreader: \"%s\" shrank while it was read: its message is lost\n",
+        report_text("memreader: \"%s\" shrank while it was read: its message is lost\n",
                      kObjectName);
     } else if (copied.faulted) {
         report_unreadable(fd);

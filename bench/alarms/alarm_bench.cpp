@@ -24,6 +24,7 @@
 
 #include "count_arg.h"
 #include "process.h"
+#include "report.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ int lateness(const char* path, const std::string& prompt, int alarms, int second
     const auto wait_for_prompts = [&](size_t total) {
         while (m.prompts < total) {
             if (!pump(p, m, milliseconds(10000))) {
-                std::fprintf(stderr, "alarm_bench: %s ended early\n", path);
+                report_text("alarm_bench: %s ended early\n", path);
                 std::exit(1);
             }
         }
@@ -240,7 +241,7 @@ int main(int argc, char** argv) {
         const long alarms = count_arg(argv[3], INT_MAX);
         if (alarms > 0) return memory(argv[2], static_cast<int>(alarms));
     }
-    std::fprintf(stderr,
+    report_text(
                  "usage: alarm_bench lateness PROGRAM PROMPT ALARMS SECONDS FORMAT\n"
                  "       alarm_bench memory SNOOZER ALARMS\n");
     return 2;

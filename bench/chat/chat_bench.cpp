@@ -17,6 +17,7 @@
 
 #include "count_arg.h"
 #include "process.h"
+#include "report.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ Child asker;
 void expect(Child& program, const char* name, const std::string& expected) {
     const std::string shown = program.read_until(program.out, expected);
     if (shown != expected) {
-        std::fprintf(stderr, "chat_bench: %s printed \"%s\", expected \"%s\"\n", name,
+        report_text("chat_bench: %s printed \"%s\", expected \"%s\"\n", name,
                      shown.c_str(), expected.c_str());
         std::exit(1);
     }
@@ -56,12 +57,12 @@ int main(int argc, char** argv) {
     const int rounds = argc == 5 ? static_cast<int>(count_arg(argv[3], INT_MAX)) : 0;
     const long trips = argc == 5 ? count_arg(argv[4], INT_MAX) : 0;
     if (rounds <= 0 || trips <= 0) {
-        std::fprintf(stderr, "usage: chat_bench REPLIER ASKER ROUNDS TRIPS\n");
+        report_text("usage: chat_bench REPLIER ASKER ROUNDS TRIPS\n");
         return 2;
     }
     // Some other program on the port would take the datagrams meant for the replier.
     if (osf::test::udp_port_bound(kPort)) {
-        std::fprintf(stderr,
+        report_text(
                      "chat_bench: UDP port 1234 is in use by another program; stop it (a running "
                      "replier, or the chat's tests) and run the bench again\n");
         return 1;
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 500 && !osf::test::udp_port_bound(kPort) && !replier.ended(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!osf::test::udp_port_bound(kPort)) {
-        std::fprintf(stderr, "chat_bench: %s did not bind UDP port 1234 within 5 s: %s\n", argv[1],
+        report_text("chat_bench: %s did not bind UDP port 1234 within 5 s: %s\n", argv[1],
                      replier.read_for(replier.err, std::chrono::milliseconds(100)).c_str());
         return 1;
     }

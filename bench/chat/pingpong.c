@@ -49,7 +49,7 @@ static void round_trip(int sock, const struct sockaddr_in* server, long i) {
     const ssize_t n = recvfrom(sock, answer, sizeof answer, 0, NULL, NULL);
     if (n < 0) exit_with_error(errno, "pingpong: client recvfrom");
     if (n != kDatagram || memcmp(answer, buffer, kDatagram) != 0) {
-        fprintf(stderr, "pingpong: round trip %ld came back changed\n", i);
+        report_text("pingpong: round trip %ld came back changed\n", i);
         exit(1);
     }
 }
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     const int rounds = argc == 3 ? (int)count_arg(argv[1], INT_MAX) : 0;
     const long trips = argc == 3 ? count_arg(argv[2], INT_MAX) : 0;
     if (rounds <= 0 || trips <= 0) {
-        fprintf(stderr, "usage: pingpong ROUNDS TRIPS\n");
+        report_text("usage: pingpong ROUNDS TRIPS\n");
         return 2;
     }
 

@@ -25,7 +25,7 @@
 int main(int argc, char** argv) {
     const long calls = argc == 3 ? count_arg(argv[2], INT_MAX) : 0;
     if (calls <= 0) {
-        std::fprintf(stderr, "usage: ioctl_cost DEVICE CALLS\n");
+        report_text("usage: ioctl_cost DEVICE CALLS\n");
         return 2;
     }
     const int fd = open(argv[1], O_RDWR);

@@ -17,6 +17,7 @@
 
 #include "clock.h"
 #include "numcheck.h"
+#include "report.h"
 
 /* The mix: typed lines as a line read returns them, 12 valid and 8 invalid. */
 static const char* const kLines[] = {
@@ -54,7 +55,7 @@ static double round_seconds(int (*check)(const char*)) {
 int main(void) {
     for (int i = 0; i < kLineCount; ++i) {
         if (numcheck(kLines[i]) != strtol_check(kLines[i])) {
-            fprintf(stderr, "numcheck_bench: the checks disagree on line %d\n", i);
+            report_text("numcheck_bench: the checks disagree on line %d\n", i);
             return 1;
         }
     }

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
         bool known = true;
         if (!run_action(fd, argv[i], known)) all_succeeded = false;
         if (!known) {
-            std::fprintf(stderr, "ioctl_trigger: unknown action '%s'\n", argv[i]);
+            report_text("ioctl_trigger: unknown action '%s'\n", argv[i]);
             close(fd);
             return 2;
         }

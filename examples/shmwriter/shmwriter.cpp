@@ -78,7 +78,7 @@ void publish(int fd) {
 
 int main(int argc, char** argv) {
     if (argc > 2) {
-        std::fprintf(stderr,
+        report_text(
                      "usage: shmwriter [line]   (without a line: one from standard input)\n");
         return 2;
     }
@@ -91,12 +91,12 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
         if (!std::getline(std::cin, line)) {
-            std::fprintf(stderr, "shmwriter: no line on standard input\n");
+            report_text("shmwriter: no line on standard input\n");
             return 1;
         }
     }
     if (line.size() > kLongestLine) {
-        std::fprintf(stderr,
+        report_text(
                      "shmwriter: the line has %zu characters; the reader takes at most %zu\n",
                      line.size(), kLongestLine);
         return 1;

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include "treeparts.h"
+#include "report.h"
 
 struct node *insert_tree(struct node *root, int value) {
     struct node **link = &root;
@@ -17,7 +18,7 @@ struct node *insert_tree(struct node *root, int value) {
     }
     struct node *fresh = malloc(sizeof *fresh);
     if (fresh == NULL) {
-        fprintf(stderr, "no memory left for another node: %d not inserted\n", value);
+        report_text("no memory left for another node: %d not inserted\n", value);
         return root;
     }
     fresh->data = value;
