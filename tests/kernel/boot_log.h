@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,23 @@
 
 namespace osf::kernel_test {
 
-// The test kernel's name: the first word of its line in kernels.list.
-inline std::string kernel_name() {
-    const char* name = std::getenv("OSF_KERNEL");
-    return name ? name : "";
+// What the test bed knows of the kernel under test, from OSF_KERNEL: "NAME PAGING [debugging]"
+// (one variable: CTest's environment of a discovered test holds one entry). Word `n`, or "".
+inline std::string kernel_fact(int n) {
+    const char* facts = std::getenv("OSF_KERNEL");
+    std::istringstream words(facts ? facts : "");
+    std::string word;
+    for (int i = 0; i <= n; ++i)
+        if (!(words >> word)) return "";
+    return word;
 }
 
+// The test kernel's name (kernels.list's first column), and the paging layout it runs with.
+inline std::string kernel_name() { return kernel_fact(0); }
+inline std::string kernel_paging() { return kernel_fact(1); }
+
 // One of the debugging kernels (tests/kernel/debug), which run the suite "debug".
-inline bool is_debugging_kernel() { return kernel_name().starts_with("debug-"); }
+inline bool is_debugging_kernel() { return kernel_fact(2) == "debugging"; }
 
 inline std::string main_log_path() {
     return std::string(KERNEL_TEST_DIR) + "/" + kernel_name() + "/boot-main.log";

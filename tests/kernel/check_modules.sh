@@ -1,7 +1,7 @@
 #!/bin/bash
 # check_modules.sh INSTALLED BUILD_DIR KERNEL_DIR KERNEL...: checks the built modules without
-# booting them. The installed tree INSTALLED has the 686 kernel's in lib/osfacets/modules/ and
-# every other KERNEL's in lib/osfacets/modules/KERNEL/, each a relocatable object of its
+# booting them. The installed tree INSTALLED has the first KERNEL's (kernels.list's primary) in
+# lib/osfacets/modules/ and every other KERNEL's in lib/osfacets/modules/KERNEL/, each a relocatable object of its
 # kernel's architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh) whose metadata names the
 # module, the licence, the devname parameter and the kernel release it was built for, and which
 # carries the frame's names. No installed module holds a test hook, while the test builds
@@ -14,6 +14,7 @@ build=$2
 kernel_dir=$3
 elf_kind=$(dirname "$0")/../elf-kind.sh
 shift 3
+primary=$1
 
 modinfo() { objcopy -O binary --only-section=.modinfo "$1" /dev/stdout | tr '\0' '\n'; }
 # The hooks are the test build's parameters, fail_at (the frame) and flags_only (dirscan).
@@ -29,7 +30,7 @@ for kernel in "$@"; do
     kind='ELF32 i386 REL'
     [ "$ARCH" = x86_64 ] && kind='ELF64 x86-64 REL'
     dest=lib/osfacets/modules/$kernel
-    [ "$kernel" = 686 ] && dest=lib/osfacets/modules
+    [ "$kernel" = "$primary" ] && dest=lib/osfacets/modules
     for module in tasklister dirscan; do
         ko=$installed/$dest/$module.ko
         check "$kernel: $module.ko installed in $dest/" test -f "$ko" || continue

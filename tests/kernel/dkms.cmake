@@ -18,5 +18,6 @@ add_custom_command(
   # autopkgtest writes its summary last: a newer run brings newer modules.
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/dkms-bed.sh ${results}/summary kernel_packages
   COMMENT "Taking the DKMS-built modules of the Debian 13 root")
-osf_guest_bed(${kernel} ${env} main 240 dkmskernel ${env})
+# Debian 13's amd64 kernel, on QEMU's default processor: four-level paging.
+osf_guest_bed(${kernel} amd64 four-level ${env} main 240 dkmskernel ${env})
 add_custom_target(dkms_kernel_bed DEPENDS kernel_initramfs_${kernel} kernel_test)

@@ -75,7 +75,7 @@ dir=$(cd "$dir" && pwd)
 # that names its current release.
 kernels=()
 declare -A arch_of=() suite_of=() meta_of=()
-while read -r name arch suite meta; do
+while read -r name arch suite meta _; do
     [[ -z $name || $name == \#* ]] && continue
     kernels+=("$name")
     arch_of[$name]=$arch suite_of[$name]=$suite meta_of[$name]=$meta

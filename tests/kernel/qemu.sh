@@ -14,16 +14,18 @@ qemu_for() {
     case $ARCH in
         x86_64) system="qemu-system-x86_64" ;;
     esac
-    case $FLAVOUR in
-        # A PAE kernel with page-table isolation (on where the processor is open to Meltdown)
-        # gives each process its own copy of the kernel's part of the page directory, so
-        # dirscan would show the kernel's entries differing between processes. Without it the
-        # kernel's part is shared by all, which is what the test bed compares.
-        686-pae) append+=" nopti" ;;
-        # A processor with LA57, so that this kernel (built, as amd64's, for five levels) uses
-        # five-level paging and dirscan meets that layout too; amd64 keeps four levels.
-        amd64-6.12) cpu=(-cpu "qemu64,+la57") ;;
-    esac
+    # What kernels.list adds to this kernel's boot. For example, a PAE kernel boots with nopti:
+    # with page-table isolation each process has its own copy of the kernel's part of the page
+    # directory, and the test bed compares that part across processes; a processor with LA57
+    # makes a kernel built for five levels use them, so that dirscan meets that layout too.
+    local word
+    while read -r word; do
+        case $word in
+            cpu=*) cpu=(-cpu "${word#cpu=}") ;;
+            append=*) append+=" ${word#append=}" ;;
+        esac
+    done < <(awk -v k="$FLAVOUR" '$1 == k { for (i = 6; i <= NF; i++) print $i }' \
+        "$(dirname "${BASH_SOURCE[0]}")/kernels.list")
     # shellcheck disable=SC2034  # for the scripts that source this file
     qemu=("$system" "${cpu[@]}" -m 256 -nographic -no-reboot -nic none -kernel "$VMLINUZ")
 }

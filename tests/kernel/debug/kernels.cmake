@@ -6,8 +6,13 @@
 # debug_kernel_bed (make check-sanitize), never by default; the tests carry the label
 # `debugkernel`, which `make check` leaves out.
 set(debug_beds "")
-foreach(kernel debug-686 debug-amd64)
-  string(REPLACE "debug-" "" arch ${kernel})
+# Each: its name, the Debian architecture of its build, its paging layout.
+foreach(spec "686 i386 two-level" "amd64 amd64 four-level")
+  separate_arguments(spec)
+  list(GET spec 0 arch)
+  list(GET spec 1 debian_arch)
+  list(GET spec 2 paging)
+  set(kernel debug-${arch})
   set(env ${OSF_KERNEL_DIR}/${kernel}/kernel.env)
   add_custom_command(
     OUTPUT ${env}
@@ -26,7 +31,8 @@ foreach(kernel debug-686 debug-amd64)
   # Slower than a Debian kernel's boot (KASAN, lockdep and kmemleak under emulation, and every
   # unload waits 1 to 4 s for a delayed release): a time limit of its own. Mostly waiting, so
   # both kernels' boots run side by side, without the Debian kernels' qemu lock.
-  osf_guest_bed(${kernel} ${env} debug,debug-paths,debug-cycles 900 debugkernel ${kos})
+  osf_guest_bed(${kernel} ${debian_arch} ${paging} ${env} debug,debug-paths,debug-cycles 900
+                debugkernel ${kos})
   list(APPEND debug_beds kernel_initramfs_${kernel})
 endforeach()
 add_custom_target(debug_kernel_bed DEPENDS ${debug_beds} kernel_test)
