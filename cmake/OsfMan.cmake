@@ -23,9 +23,27 @@ function(osf_man)
   set(rest ${ARGN})
   while(rest)
     list(POP_FRONT rest page artifact)
-    set(source ${CMAKE_CURRENT_SOURCE_DIR}/${page}.scd)
+    set(written ${CMAKE_CURRENT_SOURCE_DIR}/${page}.scd)
     get_filename_component(name ${page} NAME)
     string(REGEX REPLACE "^.*\\.([1-9])$" "\\1" section ${name})
+    # A page that takes in shared text ("@include FILE PART ...") is read with it in place.
+    set(source ${written})
+    file(STRINGS ${written} include_lines REGEX "^@include ")
+    if(include_lines)
+      get_filename_component(folder ${written} DIRECTORY)
+      set(included "")
+      foreach(line ${include_lines})
+        string(REGEX REPLACE "^@include ([^ ]+).*" "\\1" file "${line}")
+        list(APPEND included ${folder}/${file})
+      endforeach()
+      set(source ${CMAKE_BINARY_DIR}/man/scd/${name}.scd)
+      add_custom_command(OUTPUT ${source}
+                         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/scd
+                         COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/scdoc-include.sh ${written} ${source}
+                         DEPENDS ${written} ${included} ${CMAKE_SOURCE_DIR}/cmake/scdoc-include.sh
+                         VERBATIM)
+      add_custom_target(man_scd_${name} ALL DEPENDS ${source})
+    endif()
 
     # The tree that makes the page (above).
     if(NOT OSF_PACKAGE_BUILD)
