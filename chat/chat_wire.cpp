@@ -128,10 +128,9 @@ std::size_t receive_answer(int sock, char* buffer) noexcept {
         const int error = errno;
         if (!network_refusal(error)) report_failure("receiving request in server failed...! \n");
         const sockaddr_in server = chat_server_address();
-        report_text(
-                     "asker: the line did not reach %s port %u (%s); still waiting for an answer\n",
-                     address_text(server).text, static_cast<unsigned>(ntohs(server.sin_port)),
-                     std::strerror(error));
+        report_text("asker: the line did not reach %s port %u (%s); still waiting for an answer\n",
+                    address_text(server).text, static_cast<unsigned>(ntohs(server.sin_port)),
+                    std::strerror(error));
     }
     return static_cast<std::size_t>(received);
 }
@@ -156,7 +155,7 @@ std::size_t receive_request(int sock, char* buffer, sockaddr_in& sender, std::FI
         if (!is_own_address(sender)) return static_cast<std::size_t>(received);
         std::fflush(out);
         report_text("replier: a datagram from our own address %s port %u was dropped\n",
-                     address_text(sender).text, static_cast<unsigned>(ntohs(sender.sin_port)));
+                    address_text(sender).text, static_cast<unsigned>(ntohs(sender.sin_port)));
     }
 }
 
@@ -200,8 +199,8 @@ bool replier_turn(int sock, char* buffer, std::FILE* in, std::FILE* out) noexcep
             report_failure("Sending information to client failed...! \n");
         std::fflush(out);
         report_text("replier: %s port %u cannot be answered (%s): the reply was dropped\n",
-                     address_text(sender).text, static_cast<unsigned>(ntohs(sender.sin_port)),
-                     std::strerror(error));
+                    address_text(sender).text, static_cast<unsigned>(ntohs(sender.sin_port)),
+                    std::strerror(error));
     }
     return true;
 }

@@ -1,14 +1,14 @@
 // Checking standard output (see output_check.h).
 #include "output_check.h"
 
-#include "report.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "report.h"
 
 namespace {
 

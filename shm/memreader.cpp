@@ -57,8 +57,8 @@ int not_ours(mode_t mode) {
                        : S_ISCHR(mode)  ? "a character device"
                        : S_ISBLK(mode)  ? "a block device"
                                         : "not a regular file";
-    report_text("memreader: \"%s\" is %s, not a shared-memory object: left alone\n",
-                 kObjectName, kind);
+    report_text("memreader: \"%s\" is %s, not a shared-memory object: left alone\n", kObjectName,
+                kind);
     return -1;
 }
 
@@ -144,9 +144,9 @@ int print_message(const char* bytes, std::size_t readable, int& output_error) {
     }
     if (!message.terminated) {
         report_text(
-                     "memreader: the message in \"%s\" is not terminated: no zero byte in its "
-                     "first %zu bytes\n",
-                     kObjectName, readable);
+            "memreader: the message in \"%s\" is not terminated: no zero byte in its "
+            "first %zu bytes\n",
+            kObjectName, readable);
         return 1;
     }
     return 0;
@@ -157,14 +157,14 @@ int print_message(const char* bytes, std::size_t readable, int& output_error) {
 void report_unwritten(int error, bool stays) {
     if (stays) {
         report_text(
-                     "memreader: the message could not be written out (%s): it stays in \"%s\" "
-                     "for the next run\n",
-                     std::strerror(error), kObjectName);
+            "memreader: the message could not be written out (%s): it stays in \"%s\" "
+            "for the next run\n",
+            std::strerror(error), kObjectName);
     } else {
         report_text(
-                     "memreader: the message could not be written out (%s), and a newer one "
-                     "holds \"%s\": this one is lost\n",
-                     std::strerror(error), kObjectName);
+            "memreader: the message could not be written out (%s), and a newer one "
+            "holds \"%s\": this one is lost\n",
+            std::strerror(error), kObjectName);
     }
 }
 
@@ -174,7 +174,7 @@ void report_unreadable(int fd) {
     struct statvfs space = {};
     const int error = fstatvfs(fd, &space) == 0 && space.f_bavail == 0 ? ENOSPC : ENOMEM;
     report_text("memreader: \"%s\" could not be read (%s): it stays for the next run\n",
-                 kObjectName, std::strerror(error));
+                kObjectName, std::strerror(error));
 }
 
 // Opens "/shared" for reading and takes its lock. Returns the descriptor, with the object's
@@ -188,9 +188,8 @@ int open_locked(struct stat& object) {
         if (fd < 0 && errno == ENOENT) return no_message();
         if (fd < 0) report_failure("shared memory is not opened \n");
         if (!lock_object(fd)) {
-            report_text(
-                         "memreader: \"%s\" is held by its writer for too long: try again later\n",
-                         kObjectName);
+            report_text("memreader: \"%s\" is held by its writer for too long: try again later\n",
+                        kObjectName);
             return -1;
         }
         if (fstat(fd, &object) < 0) report_failure("reading the size of shared memory failed \n");
@@ -230,7 +229,7 @@ int main() {
     if (copied.faulted ? object.st_size < size_read : readable_bytes(object.st_size) < needed) {
         // Its writer is rewriting it: the object stays, with whatever that writer leaves.
         report_text("memreader: \"%s\" shrank while it was read: its message is lost\n",
-                     kObjectName);
+                    kObjectName);
     } else if (copied.faulted) {
         report_unreadable(fd);
     } else {

@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
         if (alarms > 0) return memory(argv[2], static_cast<int>(alarms));
     }
     report_text(
-                 "usage: alarm_bench lateness PROGRAM PROMPT ALARMS SECONDS FORMAT\n"
-                 "       alarm_bench memory SNOOZER ALARMS\n");
+        "usage: alarm_bench lateness PROGRAM PROMPT ALARMS SECONDS FORMAT\n"
+        "       alarm_bench memory SNOOZER ALARMS\n");
     return 2;
 }

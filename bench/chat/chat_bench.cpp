@@ -36,8 +36,8 @@ Child asker;
 void expect(Child& program, const char* name, const std::string& expected) {
     const std::string shown = program.read_until(program.out, expected);
     if (shown != expected) {
-        report_text("chat_bench: %s printed \"%s\", expected \"%s\"\n", name,
-                     shown.c_str(), expected.c_str());
+        report_text("chat_bench: %s printed \"%s\", expected \"%s\"\n", name, shown.c_str(),
+                    expected.c_str());
         std::exit(1);
     }
 }
@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
     // Some other program on the port would take the datagrams meant for the replier.
     if (osf::test::udp_port_bound(kPort)) {
         report_text(
-                     "chat_bench: UDP port 1234 is in use by another program; stop it (a running "
-                     "replier, or the chat's tests) and run the bench again\n");
+            "chat_bench: UDP port 1234 is in use by another program; stop it (a running "
+            "replier, or the chat's tests) and run the bench again\n");
         return 1;
     }
 
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!osf::test::udp_port_bound(kPort)) {
         report_text("chat_bench: %s did not bind UDP port 1234 within 5 s: %s\n", argv[1],
-                     replier.read_for(replier.err, std::chrono::milliseconds(100)).c_str());
+                    replier.read_for(replier.err, std::chrono::milliseconds(100)).c_str());
         return 1;
     }
     asker = osf::test::spawn({argv[2]});

@@ -78,8 +78,7 @@ void publish(int fd) {
 
 int main(int argc, char** argv) {
     if (argc > 2) {
-        report_text(
-                     "usage: shmwriter [line]   (without a line: one from standard input)\n");
+        report_text("usage: shmwriter [line]   (without a line: one from standard input)\n");
         return 2;
     }
     std::string line;
@@ -96,9 +95,8 @@ int main(int argc, char** argv) {
         }
     }
     if (line.size() > kLongestLine) {
-        report_text(
-                     "shmwriter: the line has %zu characters; the reader takes at most %zu\n",
-                     line.size(), kLongestLine);
+        report_text("shmwriter: the line has %zu characters; the reader takes at most %zu\n",
+                    line.size(), kLongestLine);
         return 1;
     }
     publish(build(line));

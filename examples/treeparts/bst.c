@@ -7,8 +7,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "treeparts.h"
 #include "report.h"
+#include "treeparts.h"
 
 struct node *insert_tree(struct node *root, int value) {
     struct node **link = &root;

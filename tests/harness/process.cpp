@@ -167,7 +167,7 @@ bool eventually(const std::function<bool()>& holds, milliseconds limit) {
 }
 
 int Child::wait(milliseconds timeout) {
-    const auto ended = [this] {
+    const auto reaped_now = [this] {
         int seen = 0;
         if (!reaped && ::waitpid(pid, &seen, WNOHANG) == pid) {
             status = seen;
@@ -175,7 +175,7 @@ int Child::wait(milliseconds timeout) {
         }
         return reaped;
     };
-    if (eventually(ended, timeout)) return status;
+    if (eventually(reaped_now, timeout)) return status;
     failure("child " + std::to_string(pid) + " did not end in time; killed");
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);

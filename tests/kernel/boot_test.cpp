@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <iostream>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
