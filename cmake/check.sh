@@ -14,11 +14,11 @@ case ${1:-} in
 check)
     ctest --test-dir build/i386 "${ctest_flags[@]}" -LE 'debugkernel|dkmskernel' || status=1
     ctest --test-dir build/x86_64 "${ctest_flags[@]}" || status=1
-    # The build roots are entered in mount namespaces of their own: a mount left under the tree
-    # would make `rm -rf build` reach into what it mounts.
-    if mounted_under "$PWD"; then
-        findmnt -rn -o TARGET | grep -F "$PWD/" >&2
-        echo "check: the mounts above remain under $PWD" >&2
+    # The build roots are entered in mount namespaces of their own: a mount left under build/
+    # would make `rm -rf build` reach into what it mounts. (The tree itself may be a mount.)
+    if mounted_under "$PWD/build"; then
+        findmnt -rn -o TARGET | grep -F "$PWD/build" >&2
+        echo "check: the mounts above remain under $PWD/build" >&2
         status=1
     fi
     ;;
