@@ -1,10 +1,10 @@
 #!/bin/bash
 # check_modules.sh INSTALLED BUILD_DIR KERNEL_DIR KERNEL...: checks the built modules without
 # booting them. The installed tree INSTALLED has the first KERNEL's (kernels.list's primary) in
-# lib/osfacets/modules/ and every other KERNEL's in lib/osfacets/modules/KERNEL/, each a relocatable object of its
-# kernel's architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh) whose metadata names the
-# module, the licence, the devname parameter and the kernel release it was built for, and which
-# carries the frame's names. No installed module holds a test hook, while the test builds
+# lib/osfacets/modules/ and every other KERNEL's in lib/osfacets/modules/KERNEL/, each a
+# relocatable object of its kernel's architecture (KERNEL_DIR/KERNEL/kernel.env, see fetch.sh)
+# whose metadata names the module, the licence, the devname parameter and the kernel release it
+# was built for, and which carries the frame's names. No installed module holds a test hook, while the test builds
 # (BUILD_DIR/modules/KERNEL/test/) do. The modules' sources are installed for DKMS (dkms.conf).
 set -uo pipefail  # not -e: a failed check is counted and the others still run
 # shellcheck source=tests/checks.sh
