@@ -7,11 +7,11 @@
 # `debugkernel`, which `make check` leaves out.
 set(debug_beds "")
 # Each: its name, the Debian architecture of its build, its paging layout.
-foreach(spec "686 i386 two-level" "amd64 amd64 four-level")
-  separate_arguments(spec)
-  list(GET spec 0 arch)
-  list(GET spec 1 debian_arch)
-  list(GET spec 2 paging)
+foreach(kernel_facts "686 i386 two-level" "amd64 amd64 four-level")
+  separate_arguments(kernel_facts)
+  list(GET kernel_facts 0 arch)
+  list(GET kernel_facts 1 debian_arch)
+  list(GET kernel_facts 2 paging)
   set(kernel debug-${arch})
   set(env ${OSF_KERNEL_DIR}/${kernel}/kernel.env)
   add_custom_command(
