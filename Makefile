@@ -6,19 +6,21 @@
 #   make tour      deps, build, then a scripted walk through every deliverable
 #   make install PREFIX=/some/dir
 #   make bench     run the benchmarks and print their tables
-#   make vm [KERNEL=686]   a root shell under QEMU in a test kernel of
+#   make vm [KERNEL=...]   a root shell under QEMU in a test kernel of
 #                  tests/kernel/kernels.list or a debugging kernel (debug-686, debug-amd64)
 #   make check-sanitize   the tests again under ASan+UBSan (i386 and x86-64) and TSan (x86-64),
 #                  and the modules' kernel tests under the debugging kernels (KASAN, kmemleak,
 #                  lockdep, ...), which it builds once
 #   make lint      clang-tidy, cppcheck and clang-format over user space, shellcheck over the
 #                  scripts, checkpatch.pl over the modules
-#   make check-on RELEASE=trixie   make check inside a fresh root of that Debian release
-#                  (debootstrap, chroot in a private mount namespace; cmake/check-on.sh)
-#   make deb [RELEASE=bookworm]   the Debian packages (debian/) in build/deb/, built by sbuild
-#                  in clean roots of that release, lintian-checked there (cmake/deb.sh)
-#   make check-deb the packages' tests (debian/tests) by autopkgtest in fresh Debian 12 and 13
-#                  roots, then the modules DKMS built there booted with Debian 13's own kernel
+#   make check-on [RELEASE=...]   make check inside a fresh root of that Debian release, by
+#                  default the newest of cmake/releases.list (chroot in a private mount
+#                  namespace; cmake/check-on.sh)
+#   make deb [RELEASE=...]   the Debian packages (debian/) in build/deb/, built by sbuild in
+#                  clean roots of that release, by default the oldest of cmake/releases.list,
+#                  lintian-checked there (cmake/deb.sh)
+#   make check-deb the packages' tests (debian/tests) by autopkgtest in fresh roots of each
+#                  release, then the modules DKMS built on the newest booted with its own kernel
 #
 # I386=emulated (make check I386=emulated) runs every i386 program of check, tour,
 # check-sanitize or bench through qemu-user-static, even on a host whose kernel runs them
@@ -35,9 +37,9 @@ ifeq ($(I386),emulated)
 else ifneq ($(I386),)
   $(error I386=$(I386): the only choice is I386=emulated)
 endif
-# make vm's kernel: Debian 12's 686 (the default), any other of tests/kernel/kernels.list, or
-# a debugging kernel of check-sanitize, debug-686 or debug-amd64.
-KERNEL ?= 686
+# make vm's kernel: one of tests/kernel/kernels.list (by default its first) or a debugging
+# kernel of check-sanitize, debug-686 or debug-amd64.
+KERNEL ?=
 
 .PHONY: all deps build build-i386 build-x86_64 check tour install bench vm check-sanitize lint
 .PHONY: check-on deb check-deb
@@ -100,12 +102,11 @@ lint: deps
 
 # make check on a fresh root of the Debian release RELEASE (its own make deps installs the rest).
 check-on:
-	@[ -n "$(RELEASE)" ] || { echo "make check-on: name a Debian release: make check-on RELEASE=trixie" >&2; exit 2; }
 	@$(MAKE) deps
-	@bash cmake/check-on.sh "$(RELEASE)" check
+	@bash cmake/check-on.sh $(RELEASE)
 
 deb: deps
-	@bash cmake/deb.sh build $(or $(RELEASE),bookworm)
+	@bash cmake/deb.sh build $(RELEASE)
 
 check-deb: deb build-i386
 	@JOBS=$(JOBS) CTEST_FLAGS="$(CTEST_FLAGS)" bash cmake/check.sh deb

@@ -1,31 +1,33 @@
 #!/bin/bash
-# check-on.sh RELEASE [TARGET]: `make TARGET` (check by default) on a fresh Debian RELEASE
-# (trixie, bookworm, ...), for `make check-on RELEASE=...`. debootstrap makes a minimal root of
-# that release in build/check-on/RELEASE (the variant minbase, with make, git and the CA
-# certificates: what a newcomer's fresh machine has), from the archive that this host's apt
-# sources name (cmake/mirror.sh, MIRROR= overrides it), with that release's security updates
-# in its sources as on an installed system; a clone of this repository's current commit goes
-# into it, and `make TARGET` runs there as root, so that its own `make deps` installs
-# everything else from that release's archive. Uncommitted changes are not in it.
+# check-on.sh [RELEASE [TARGET]]: `make TARGET` (check by default) on a fresh Debian RELEASE
+# (by default the newest that osfacets ships for, cmake/releases.list), for `make check-on`.
+# cmake/root.sh makes a minimal root of that release in build/check-on/RELEASE (the variant
+# minbase, with make, git and the CA certificates: what a newcomer's fresh machine has), with
+# that release's security updates in its sources as on an installed system; a clone of this
+# repository's current commit goes into it, and `make TARGET` runs there as root, so that its
+# own `make deps` installs everything else from that release's archive. Uncommitted changes are
+# not in it.
 #
 # The root is entered with chroot inside a private mount namespace: /proc, /sys, /dev and a
 # /dev/shm of its own are mounted there and nowhere else, so they vanish with the run and
-# nothing stays mounted under the tree. The run keeps the host's network (apt, debootstrap).
+# nothing stays mounted under the tree. The run keeps the host's network (apt, mmdebstrap).
 # The root is made afresh each time; it is removed after a run that passes, and left for a
 # look after one that fails.
 set -euo pipefail
-release=${1:-}
+here=$(cd "$(dirname "$0")" && pwd)
+release=${1:-$(bash "$here/root.sh" releases | tail -n 1)}
 target=${2:-check}
 if ! [[ $release =~ ^[a-z][a-z0-9-]*$ ]]; then
-    echo "check-on: RELEASE='$release'? name a Debian release: make check-on RELEASE=trixie" >&2
+    echo "check-on: RELEASE='$release'? name a Debian release: make check-on RELEASE=$(
+        bash "$here/root.sh" releases | tail -n 1)" >&2
     exit 2
 fi
 if [ "$(id -u)" -ne 0 ]; then
-    echo "check-on: only root can make and enter a root of $release (debootstrap, chroot)" >&2
+    echo "check-on: only root can make and enter a root of $release (mmdebstrap, chroot)" >&2
     exit 1
 fi
-command -v debootstrap >/dev/null || {
-    echo "check-on: debootstrap is missing: run make deps" >&2
+command -v mmdebstrap >/dev/null || {
+    echo "check-on: mmdebstrap is missing: run make deps" >&2
     exit 1
 }
 repo=$(git rev-parse --show-toplevel)
@@ -33,11 +35,7 @@ commit=$(git rev-parse HEAD)
 root=$repo/build/check-on/$release
 
 # shellcheck source=cmake/namespace.sh
-. "$(dirname "$0")/namespace.sh"
-# shellcheck source=cmake/mirror.sh
-. "$(dirname "$0")/mirror.sh"
-mirror=$(archive_mirror)
-security=$(security_mirror)
+. "$here/namespace.sh"
 # remove_root: removes the root, never while something is mounted in it (rm would go through).
 remove_root() {
     if mounted_under "$root"; then
@@ -45,29 +43,20 @@ remove_root() {
         findmnt -rn -o TARGET | grep -F "$root" >&2
         return 1
     fi
-    rm -rf "$root"
+    rm -rf "$root" "$root.made" "$root.log"
 }
 
 remove_root
-mkdir -p "$root"
-echo "check-on: making a fresh $release root in $root (debootstrap, minbase)"
+echo "check-on: making a fresh $release root in $root (minbase)"
 start=$SECONDS
-# debootstrap mounts /proc and /sys in the root while it works: in a namespace of its own, so
-# that no mount outlives it, however it ends.
-private_namespace debootstrap --variant=minbase \
-    --include=make,git,ca-certificates "$release" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 || {
-    echo "check-on: debootstrap $release failed; its log: $root.debootstrap.log" >&2
-    tail -5 "$root.debootstrap.log" >&2
+bash "$here/root.sh" make "$root" "$release" amd64 minbase make git ca-certificates || {
     remove_root
     exit 1
 }
-rm -f "$root.debootstrap.log"
 echo "check-on: root made in $((SECONDS - start)) s"
 git clone --quiet --no-hardlinks "$repo" "$root/src/osfacets"
 git -C "$root/src/osfacets" checkout --quiet --detach "$commit"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-printf 'deb %s %s main\ndeb %s %s-security main\n' "$mirror" "$release" "$security" "$release" \
-    >"$root/etc/apt/sources.list"
 
 echo "check-on: make $target in $release, at commit ${commit:0:12}"
 start=$SECONDS

@@ -1,71 +1,46 @@
 #!/bin/bash
 # deb.sh: the Debian packages (debian/), built and tested with Debian's own tools.
 #
-#   deb.sh build RELEASE    (make deb) the source package of the current commit, then its
+#   deb.sh build [RELEASE]  (make deb) the source package of the current commit, then its
 #                           packages, each build in a clean root of RELEASE by sbuild: amd64
 #                           and Architecture: all natively, i386 cross-built (profiles cross
 #                           and nocheck). lintian runs in those roots. Everything lands in
 #                           build/deb/ (.dsc, .deb, .changes, .buildinfo, .build logs).
-#   deb.sh test RELEASE...  (make check-deb) build/deb's packages installed by autopkgtest in a
+#   deb.sh test [RELEASE...] (make check-deb) build/deb's packages installed by autopkgtest in a
 #                           fresh root of each RELEASE (autopkgtest-virt-unshare), where
 #                           debian/tests runs: an amd64 root with i386 enabled and the
 #                           kernel headers for the tests marked amd64, an i386 root for those
 #                           marked i386. Logs and artifacts in build/deb/autopkgtest/.
+# RELEASE is by default the oldest release that osfacets ships for (cmake/releases.list), and
+# the tests run by default on each.
 #
-# The roots are tarballs made by mmdebstrap in build/deb/roots/ from the archive that this
-# host's apt sources name (cmake/mirror.sh; MIRROR= overrides it), each once, and brought up
-# to date by sbuild and autopkgtest (apt-get upgrade) at every use. They hold the release as
-# it ships (its point releases), so that the packages' dependencies are computed against it. Uncommitted changes are not
-# in the packages. Root, or subordinate ids for user namespaces (make deps gives root some),
-# and the network are needed.
+# The roots are tarballs in build/deb/roots/, each made once (cmake/root.sh) and brought up to
+# date by sbuild and autopkgtest (apt-get upgrade) at every use. Uncommitted changes are not in
+# the packages. Root, or subordinate ids for user namespaces (make deps gives root some), and
+# the network are needed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && pwd)
 out=$repo/build/deb
 roots=$out/roots
-# shellcheck source=cmake/mirror.sh
-. "$here/mirror.sh"
+mapfile -t releases < <(bash "$here/root.sh" releases)
 
 usage() {
-    echo "usage: deb.sh build RELEASE | deb.sh test RELEASE..." >&2
+    echo "usage: deb.sh build [RELEASE] | deb.sh test [RELEASE...]" >&2
     exit 2
 }
 
 check_release() {
     [[ $1 =~ ^[a-z][a-z0-9-]*$ ]] || {
-        echo "deb: RELEASE='$1'? name a Debian release: bookworm, trixie, ..." >&2
+        echo "deb: RELEASE='$1'? name a Debian release: ${releases[*]}, ..." >&2
         exit 2
     }
 }
 
-# root_tarball NAME RELEASE ARCHS VARIANT [PACKAGE...]: makes roots/NAME.tar, a root of RELEASE
-# for the architectures ARCHS (comma-separated, the first native) with mmdebstrap, unless one
-# made from the same archive and for the same packages is there. Prints its path.
+# root_tarball NAME RELEASE ARCHS VARIANT [PACKAGE...]: roots/NAME.tar, a root of RELEASE for
+# the architectures ARCHS (cmake/root.sh: made once). Prints its path.
 root_tarball() {
-    local name=$1 release=$2 archs=$3 variant=$4 tar=$roots/$1.tar
-    shift 4
-    local sources
-    sources="deb $(archive_mirror) $release main"
-    local made="$archs $variant $* | $sources"
-    if [ -f "$tar" ] && [ "$(cat "$tar.made")" = "$made" ]; then
-        echo "$tar"
-        return
-    fi
-    mkdir -p "$roots"
-    rm -rf "$roots/$name.new.tar"
-    echo "deb: making the $release root $name.tar (mmdebstrap, once)" >&2
-    local include=()
-    [ $# -eq 0 ] || include=(--include="$(IFS=,; echo "$*")")
-    if ! mmdebstrap --quiet --mode=unshare --variant="$variant" --architectures="$archs" \
-        "${include[@]}" "$release" "$roots/$name.new.tar" - <<<"$sources" \
-        >"$roots/$name.log" 2>&1; then
-        tail -n 20 "$roots/$name.log" >&2
-        echo "deb: mmdebstrap of $name failed (see $roots/$name.log)" >&2
-        exit 1
-    fi
-    mv "$roots/$name.new.tar" "$tar"
-    echo "$made" >"$tar.made"
-    echo "$tar"
+    bash "$here/root.sh" make "$roots/$1.tar" "${@:2}" >&2 && echo "$roots/$1.tar"
 }
 
 # source_package: the source package of the current commit in build/deb/; prints its .dsc.
@@ -155,7 +130,7 @@ run_tests() {
     for release in "$@"; do
         # The kernel's own image too where its modules are booted (tests/kernel/dkms.cmake).
         image=()
-        [ "$release" = trixie ] && image=(linux-image-amd64)
+        [ "$release" = "${releases[-1]}" ] && image=(linux-image-amd64)
         root_tarball "$release-amd64" "$release" amd64,i386 apt linux-headers-amd64 \
             "${image[@]}" >/dev/null || status=1
         root_tarball "$release-i386" "$release" i386 apt >/dev/null || status=1
@@ -175,7 +150,7 @@ run_tests() {
 }
 
 case ${1:-} in
-    build) [ $# -eq 2 ] || usage; build "$2" ;;
-    test) [ $# -ge 2 ] || usage; shift; run_tests "$@" ;;
+    build) [ $# -le 2 ] || usage; build "${2:-${releases[0]}}" ;;
+    test) shift; [ $# -gt 0 ] || set -- "${releases[@]}"; run_tests "$@" ;;
     *) usage ;;
 esac

@@ -10,8 +10,9 @@
 #    be as it would lay them out (the modules keep the kernel's own style, which checkpatch
 #    checks);
 # 5. shellcheck over every shell script.
-# It configures both trees (for compile_commands.json) and fetches the kernel headers and
-# checkpatch.pl into build/kernel when they are not there yet; it builds nothing else. Every
+# It configures both trees (for compile_commands.json) and makes the kernels' roots and the
+# kernel source (for checkpatch.pl) under build/kernel when they are not there yet; it builds
+# nothing else. Every
 # tool runs even when an earlier one complains; the exit status is non-zero on any finding.
 set -euo pipefail
 
@@ -29,7 +30,8 @@ cmake --build --preset i386 --target kernel_packages | grep -v '^\[.*Built targe
 # shellcheck source=/dev/null
 . build/i386/paths.sh  # OSF_I386, OSF_X86_64, OSF_KERNEL_DIR
 [ -f "$OSF_KERNEL_DIR/686/kernel.env" ] || { echo "lint: the kernel headers fetch failed" >&2; exit 1; }
-sh cmake/fetch-checkpatch.sh "$OSF_KERNEL_DIR/checkpatch" "$OSF_KERNEL_DIR/debs"
+# checkpatch.pl is in the kernel's source, which the debugging kernels build from.
+kernel_source=$(bash tests/kernel/debug/build.sh "$OSF_KERNEL_DIR" source | tail -n 1)
 
 # One compile database for both tools: our own units of the i386 tree (not GoogleTest, which
 # lives under /usr/src, and nothing under build/), the units of the x86-64 tree that only it
@@ -156,11 +158,11 @@ declare -A ignore_in=(
     # dirscan's entry lines go out with no level on purpose: at the kernel's default level.
     [modules/dirscan/pgdir.c]=PRINTK_WITHOUT_KERN_LEVEL
 )
-echo "lint: checkpatch ($(cat "$OSF_KERNEL_DIR/checkpatch/VERSION"))"
+echo "lint: checkpatch ($(cat "$kernel_source.version"))"
 found=0
 while read -r source; do
     types=$(IFS=,; echo "${ignore[*]}")${ignore_in[$source]:+,${ignore_in[$source]}}
-    perl "$OSF_KERNEL_DIR/checkpatch/scripts/checkpatch.pl" --no-tree --quiet --terse --show-types \
+    perl "$kernel_source/scripts/checkpatch.pl" --no-tree --quiet --terse --show-types \
         --no-summary --ignore "$types" --file "$source" </dev/null || found=1
 done < <(find modules -name '*.[ch]' | sort)
 if [ "$found" -eq 0 ]; then

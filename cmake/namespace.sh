@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# namespace.sh, sourced by the scripts that make and enter Debian roots (build-root.sh,
+# namespace.sh, sourced by the scripts that make and enter Debian roots (root.sh,
 # check-on.sh): finding mounts under a folder, and running a command in a mount namespace
 # whose mounts never reach the caller's.
 

@@ -1,7 +1,7 @@
 #!/bin/sh
 # make-initramfs.sh OUT KERNEL_ENV GUEST_DIR ITEM...: packs a test guest's initramfs (a gzip
 # compressed cpio archive, as the kernel unpacks it) into OUT: busybox of the kernel's
-# architecture (from the unpacked packages named in KERNEL_ENV, see fetch.sh), GUEST_DIR/init
+# architecture (the one KERNEL_ENV names, see fetch.sh), GUEST_DIR/init
 # as /init, the other guest scripts under /etc/osf, and each ITEM: a *.ko FILE under
 # /lib/modules, any other FILE (a static program of the guest's architecture) under /bin, and
 # PATH=FILE at PATH in the guest. Run by the build (tests/kernel/CMakeLists.txt).

@@ -1,12 +1,14 @@
 #!/bin/bash
-# vm.sh KERNEL (make vm) | vm.sh KERNEL_ENV INITRAMFS: boots a test kernel of kernels.list or a
+# vm.sh [KERNEL] (make vm) | vm.sh KERNEL_ENV INITRAMFS: boots a test kernel of kernels.list or a
 # debugging kernel (debug-686, debug-amd64), or the kernel and initramfs named, in QEMU without
 # KVM (qemu.sh), with the test guest in its suite "vm" (guest/vm.sh): a root shell on the serial
 # console, which is this terminal, with both modules, ioctl_trigger and threads at hand. Ctrl-D
 # (or exit) at that shell powers the guest off and ends QEMU; Ctrl-A x ends QEMU at once.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-if [ $# -eq 1 ]; then
+if [ $# -le 1 ]; then
+    # By default the primary kernel, the list's first.
+    set -- "${1:-$(awk '!/^#/ && NF { print $1; exit }' "$here/kernels.list")}"
     kernels="$(awk '!/^#/ && NF { print $1 }' "$here/kernels.list" | xargs) debug-686 debug-amd64"
     case " $kernels " in
     *" $1 "*) ;;

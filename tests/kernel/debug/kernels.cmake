@@ -1,4 +1,4 @@
-# The debugging kernels (debug/build.sh: Debian's linux-source-6.1 with KASAN on x86-64,
+# The debugging kernels (debug/build.sh: Debian's kernel source with KASAN on x86-64,
 # kmemleak, lockdep with RCU checks, sleep-in-atomic, timer-object and delayed kobject-release
 # checks) and their test beds, as the Debian kernels' (osf_kbuild, osf_guest_bed), with the
 # suites of guest/debug.sh: every scenario, release cycles and a kmemleak scan, split over three
