@@ -33,23 +33,25 @@ endif()
 # there; an input that fails is kept as <name>-crash-<hash> (or -timeout-, -oom-) beside it.
 # Paths are relative to the calling folder.
 function(osf_fuzz name)
+  cmake_parse_arguments(F "" "DICT;SEEDS" "SOURCES;INCLUDES;DEFINES;LABELS" ${ARGN})
+  list(TRANSFORM F_INCLUDES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  set(includes ${CMAKE_CURRENT_SOURCE_DIR} ${F_INCLUDES})
   if(NOT (OSF_SANITIZE_ADDRESS AND OSF_ARCH STREQUAL "i386"))
+    # Elsewhere <name>.cpp is an object library that is never built, so that the linters find
+    # it in this tree's compile database with its include folders and macros.
+    add_library(${name}_unit OBJECT EXCLUDE_FROM_ALL ${name}.cpp)
+    target_include_directories(${name}_unit PRIVATE ${includes})
+    target_compile_definitions(${name}_unit PRIVATE ${F_DEFINES})
     return()
   endif()
-  cmake_parse_arguments(F "" "DICT;SEEDS" "SOURCES;INCLUDES;DEFINES;LABELS" ${ARGN})
   if(NOT OSF_CLANGXX)
     add_test(NAME ${name}
              COMMAND sh -c "echo '${name}: clang++ not found; make deps installs it'; exit 1")
   else()
     set(flags -m32 -std=c++20 -O1 -g -Wall -Wextra -Werror
               -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
-    set(includes -I${CMAKE_CURRENT_SOURCE_DIR})
-    foreach(dir ${F_INCLUDES})
-      list(APPEND includes -I${CMAKE_CURRENT_SOURCE_DIR}/${dir})
-    endforeach()
-    foreach(macro ${F_DEFINES})
-      list(APPEND includes -D${macro})
-    endforeach()
+    list(TRANSFORM includes PREPEND -I)
+    list(TRANSFORM F_DEFINES PREPEND -D)
     set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.dir)
     file(MAKE_DIRECTORY ${dir} ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
     set(objects "")
@@ -58,7 +60,7 @@ function(osf_fuzz name)
       set(object ${dir}/${base}.o)
       add_custom_command(
         OUTPUT ${object}
-        COMMAND ${OSF_CLANGXX} ${flags} ${includes} -MD -MF ${object}.d
+        COMMAND ${OSF_CLANGXX} ${flags} ${includes} ${F_DEFINES} -MD -MF ${object}.d
                 -c ${CMAKE_CURRENT_SOURCE_DIR}/${source} -o ${object}
         DEPENDS ${source} DEPFILE ${object}.d
         COMMENT "Compiling ${source} for the fuzz target ${name} with clang" VERBATIM)

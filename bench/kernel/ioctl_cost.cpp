@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "../../common/report.h"
-#include "../clock.h"
-#include "../count_arg.h"
+#include "clock.h"
+#include "count_arg.h"
+#include "report.h"
 
 int main(int argc, char** argv) {
     const long calls = argc == 3 ? count_arg(argv[2], INT_MAX) : 0;

@@ -7,7 +7,7 @@
     !__has_builtin(__builtin_source_location)
 #include <cstdint>
 
-namespace std {
+namespace std {  // NOLINT(cert-dcl58-cpp): it stands in for the library's own
 struct source_location {
     static constexpr source_location current(const char* file = __builtin_FILE(),
                                              const char* function = __builtin_FUNCTION(),

@@ -25,7 +25,7 @@
 #include <cstring>
 #include <string>
 
-#include "../../common/report.h"
+#include "report.h"
 
 namespace {
 

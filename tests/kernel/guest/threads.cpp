@@ -16,7 +16,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../../../bench/count_arg.h"
+#include "count_arg.h"
 
 namespace {
 
