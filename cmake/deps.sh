@@ -10,7 +10,7 @@
 set -eu
 here=$(dirname "$0")
 
-# This host's release, for the messages ("Debian GNU/Linux 13 (trixie)").
+# This host's release, for the messages (its PRETTY_NAME).
 release=$(sed -n 's/^PRETTY_NAME=//p' /etc/os-release 2>/dev/null | tr -d '"')
 [ -n "$release" ] || release="this host's release"
 

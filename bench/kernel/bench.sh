@@ -1,11 +1,12 @@
 #!/bin/bash
-# tasklister's ioctl cost inside the test kernels 686 and amd64: boots each kernel's test bed
-# (tests/kernel/boot.sh) with the guest suite "bench" on one virtual CPU (fewer kernel threads,
-# so that the small table can be made 50 lines), where ioctl_cost times the ioctl with a table
-# of 50 and of 500 lines (tests/kernel/guest/bench.sh), and turns the guest's lines into rows
-# of the benchmark table (bench/lib.sh). QEMU runs without KVM: every instruction is emulated,
-# so the times are many times those of real hardware; the ratio between the two sizes is what
-# counts. Needs the i386 tree (make), which packs the guests' initramfs.
+# tasklister's ioctl cost inside the first test kernel of each architecture (kernels.list):
+# boots each kernel's test bed (tests/kernel/boot.sh) with the guest suite "bench" on one
+# virtual CPU (fewer kernel threads, so that the small table can be made 50 lines), where
+# ioctl_cost times the ioctl with a table of 50 and of 500 lines (tests/kernel/guest/bench.sh),
+# and turns the guest's lines into rows of the benchmark table (bench/lib.sh). QEMU runs
+# without KVM: every instruction is emulated, so the times are many times those of real
+# hardware; the ratio between the two sizes is what counts. Needs the i386 tree (make), which
+# packs the guests' initramfs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
@@ -44,7 +45,10 @@ bench_kernel() {
 }
 
 note="QEMU without KVM (emulated, times inflated)"
-for kernel in 686 amd64; do
+# The list's first kernel of each architecture.
+mapfile -t kernels < <(awk '!/^#/ && NF && !seen[$2]++ { print $1 }' \
+    "$here/../../tests/kernel/kernels.list")
+for kernel in "${kernels[@]}"; do
     bench_kernel "$kernel"
     medians=()
     lines=()

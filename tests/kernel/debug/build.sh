@@ -93,9 +93,11 @@ echo "debug kernel: building debug-$name with $jobs jobs"
 kmake -j "$jobs" bzImage modules_prepare modules
 release=$(kmake kernelrelease)
 
-# busybox of the architecture: the one of Debian's kernel of that name.
+# busybox of the architecture: the one of the list's first kernel of that architecture.
+busybox_kernel=$(awk -v arch="${arch/x86_64/amd64}" '!/^#/ && NF && $2 == arch { print $1; exit }' \
+    "$here/../kernels.list")
 # shellcheck disable=SC1090,SC2153  # fetch.sh's kernel.env sets BUSYBOX
-busybox=$(. "$dir/$name/kernel.env" && echo "$BUSYBOX")
+busybox=$(. "$dir/$busybox_kernel/kernel.env" && echo "$BUSYBOX")
 cat >"$out/kernel.env.tmp" <<ENV
 FLAVOUR=debug-$name
 ARCH=$arch
