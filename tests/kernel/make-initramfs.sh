@@ -17,7 +17,7 @@ staging=$out.d
 rm -rf "$staging"
 mkdir -p "$staging/bin" "$staging/dev" "$staging/proc" "$staging/sys" "$staging/tmp" \
     "$staging/etc/osf" "$staging/lib/modules"
-cp "$BUSYBOX" "$staging/bin/busybox"
+install -m 755 "$BUSYBOX" "$staging/bin/busybox"
 cp "$guest/init" "$staging/init"
 chmod 755 "$staging/init"
 cp "$guest"/*.sh "$staging/etc/osf/"
