@@ -12,7 +12,8 @@
 #     (cmake/releases.list).
 #
 # SUITE is a release, taken with its security updates as an installed system has them, or a
-# release's backports, taken with that release and preferred to it. Folders are made and entered
+# release's backports, taken with that release: apt takes a package from the backports where
+# it is named PACKAGE/SUITE. Folders are made and entered
 # in a private mount namespace: the mounts of the making, the bind mounts of DIR... and the
 # root's /proc exist only there, so that removing ROOT removes only ROOT's own files.
 set -euo pipefail
@@ -41,7 +42,6 @@ make_root() {
             *) packages+=("$word") ;;
         esac
     done
-    [ "$suite" = "${suite%-backports}" ] || options+=(--aptopt="APT::Default-Release \"$suite\"")
     [ ${#packages[@]} -eq 0 ] || options+=(--include="$(IFS=,; echo "${packages[*]}")")
     made="$archs $variant ${options[*]} | $(sources "$suite" | tr '\n' ' ')"
     [ -e "$out" ] && [ "$(cat "$out.made" 2>/dev/null)" = "$made" ] && return
@@ -57,7 +57,8 @@ make_root() {
     # Unsafe writes: a root cut short is made again from scratch anyway.
     if ! private_namespace mmdebstrap --quiet --mode=$mode --variant="$variant" \
         --dpkgopt=force-unsafe-io \
-        --architectures="$archs" "${options[@]}" "$suite" "$out.new" - <<<"$(sources "$suite")" \
+        --architectures="$archs" "${options[@]}" "${suite%-backports}" "$out.new" - \
+        <<<"$(sources "$suite")" \
         >"$out.log" 2>&1; then
         tail -n 20 "$out.log" >&2
         echo "root: mmdebstrap of $suite failed (see $out.log)" >&2

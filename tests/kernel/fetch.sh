@@ -50,13 +50,15 @@ done <"$list"
 # fetch SUITE: the root of one suite and the kernel.env of each of its kernels.
 fetch() {
     local suite=$1 root=$dir/roots/$1 archs=amd64 packages=() downloads=() kernels kernel
-    local name arch image headers release vmlinuz env
+    local name arch image headers release vmlinuz env from=""
+    # A backports kernel's packages come from the backports, the rest from the release.
+    [ "$suite" = "${suite%-backports}" ] || from=/$suite
     IFS=';' read -ra kernels <<<"${kernels_of[$suite]}"
     for kernel in "${kernels[@]}"; do
         read -r name arch image <<<"$kernel"
         [[ ,$archs, == *,$arch,* ]] || archs+=,$arch
-        packages+=("${image/linux-image/linux-headers}:$arch")
-        downloads+=("$image:$arch")
+        packages+=("${image/linux-image/linux-headers}:$arch$from")
+        downloads+=("$image:$arch$from")
         [[ " ${downloads[*]} " == *" busybox-static:$arch "* ]] || downloads+=("busybox-static:$arch")
     done
     bash "$here/../../cmake/root.sh" make "$root" "$suite" "$archs" apt "${packages[@]}" \
