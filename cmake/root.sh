@@ -13,9 +13,9 @@
 #
 # SUITE is a release, taken with its security updates as an installed system has them, or a
 # release's backports, taken with that release: apt takes a package from the backports where
-# it is named PACKAGE/SUITE. Folders are made and entered
-# in a private mount namespace: the mounts of the making, the bind mounts of DIR... and the
-# root's /proc exist only there, so that removing ROOT removes only ROOT's own files.
+# it is named PACKAGE/SUITE. Folders are made and entered in a private mount namespace: the
+# mounts of the making, the bind mounts of DIR... and the root's /proc exist only there, so
+# that removing ROOT removes only ROOT's own files.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=cmake/namespace.sh

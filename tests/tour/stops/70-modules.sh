@@ -1,5 +1,5 @@
 #!/bin/bash
-# The kernel modules: boots the i386 test kernel in QEMU (tests/kernel/boot.sh), loads
+# The kernel modules: boots the primary test kernel (an i386 one) in QEMU (tests/kernel/boot.sh), loads
 # tasklister and dirscan, issues an ioctl on each device node and shows the kernel log they
 # wrote, as the guest's console showed it (the guest's script: tests/kernel/guest/tour.sh).
 set -euo pipefail
@@ -7,8 +7,8 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 
 tour_stop "The kernel modules: tasklister and dirscan in a 32-bit kernel under QEMU, an ioctl each"
-kernel_env=$(osf_kernel_env 686)
-initramfs=$(osf_initramfs 686)
+kernel_env=$(osf_kernel_env "$(osf_primary_kernel)")
+initramfs=$(osf_initramfs "$(osf_primary_kernel)")
 if [ ! -f "$kernel_env" ] || [ ! -f "$initramfs" ]; then
     echo "tour: the test kernel or its initramfs is missing: run make first" >&2
     exit 1
