@@ -34,7 +34,7 @@ sources() {
 }
 
 make_root() {
-    local out=$1 suite=$2 archs=$3 variant=$4 made mode=root options=() packages=()
+    local out=$1 suite=$2 archs=$3 variant=$4 made mode=root new=$1.new options=() packages=()
     shift 4
     for word in "$@"; do
         case $word in
@@ -49,22 +49,23 @@ make_root() {
         echo "root: something is mounted under $out; not touching it" >&2
         exit 1
     fi
-    # A tarball is for sbuild and autopkgtest, which unpack it in a user namespace.
-    [ "${out%.tar}" = "$out" ] || mode=unshare
-    rm -rf "$out" "$out.new" "$out.made"
+    # A tarball is for sbuild and autopkgtest, which unpack it in a user namespace; mmdebstrap
+    # tells it by its name.
+    [ "${out%.tar}" = "$out" ] || { mode=unshare && new=${out%.tar}.new.tar; }
+    rm -rf "$out" "$new" "$out.made"
     mkdir -p "$(dirname "$out")"
     echo "root: making ${out##*/}, a Debian $suite root (mmdebstrap, once)"
     # Unsafe writes: a root cut short is made again from scratch anyway.
     if ! private_namespace mmdebstrap --quiet --mode=$mode --variant="$variant" \
         --dpkgopt=force-unsafe-io \
-        --architectures="$archs" "${options[@]}" "${suite%-backports}" "$out.new" - \
+        --architectures="$archs" "${options[@]}" "${suite%-backports}" "$new" - \
         <<<"$(sources "$suite")" \
         >"$out.log" 2>&1; then
         tail -n 20 "$out.log" >&2
         echo "root: mmdebstrap of $suite failed (see $out.log)" >&2
         exit 1
     fi
-    mv "$out.new" "$out"
+    mv "$new" "$out"
     echo "$made" >"$out.made"
 }
 
