@@ -59,7 +59,8 @@ fetch() {
         [[ ,$archs, == *,$arch,* ]] || archs+=,$arch
         packages+=("${image/linux-image/linux-headers}:$arch$from")
         downloads+=("$image:$arch$from")
-        [[ " ${downloads[*]} " == *" busybox-static:$arch "* ]] || downloads+=("busybox-static:$arch")
+        [[ " ${downloads[*]} " == *" busybox-static:$arch "* ]] ||
+            downloads+=("busybox-static:$arch")
     done
     bash "$here/../../cmake/root.sh" make "$root" "$suite" "$archs" apt "${packages[@]}" \
         binutils make dwarves perl python3 --dpkgopt=path-exclude=/usr/share/{doc,man,locale}/'*' \

@@ -1,7 +1,7 @@
 #!/bin/bash
-# The kernel modules: boots the primary test kernel (an i386 one) in QEMU (tests/kernel/boot.sh), loads
-# tasklister and dirscan, issues an ioctl on each device node and shows the kernel log they
-# wrote, as the guest's console showed it (the guest's script: tests/kernel/guest/tour.sh).
+# The kernel modules: boots the primary test kernel (an i386 one) in QEMU (tests/kernel/boot.sh),
+# loads tasklister and dirscan, issues an ioctl on each device node and shows the kernel log
+# they wrote, as the guest's console showed it (the guest's script: tests/kernel/guest/tour.sh).
 set -euo pipefail
 # shellcheck source=SCRIPTDIR/../lib.sh
 source "$(dirname "$0")/../lib.sh"
